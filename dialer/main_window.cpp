@@ -1,0 +1,309 @@
+#include "dialer/main_window.h"
+
+#include <commctrl.h>
+
+#include "dialer/about_window.h"
+#include "dialer/autostart.h"
+#include "dialer/commands.h"
+#include "dialer/settings.h"
+#include "dialer/tray.h"
+#include "platform/controls.h"
+#include "platform/module_path.h"
+#include "platform/process.h"
+#include "platform/text.h"
+#include "platform/units.h"
+#include "skin/MSkinButton.h"
+
+namespace dialer {
+
+const wchar_t kMainCaption[] = L"VornadelZembrel V1.0";
+
+namespace {
+
+const wchar_t kDefaultConnectionName[] = L"宽带连接";
+const wchar_t kTrayTip[] = L"ADSLZembrel";
+const wchar_t kTitlePrompt[] = L"提示：";
+const wchar_t kTitleProgram[] = L"ADSLZembrel";
+const wchar_t kBalloonNoAccount[] = L"你还没有填写上网帐号和密码哦！";
+const wchar_t kBalloonDialling[] = L"正在自动拨号中，请稍后......";
+const wchar_t kBalloonDisconnected[] = L"宽带连接已断开";
+const wchar_t kUpdaterMissing[] = L"找不到升级程序 update.exe，无法在线升级。\n请确认它与本程序在同一文件夹中。";
+const wchar_t kUpdaterMissingTitle[] = L"提示";
+constexpr DWORD kInfoFlag = NIIF_INFO;
+
+// Client area and its top-left corner on the screen, in twips.
+constexpr int kClientLeft = 4170, kClientTop = 1005, kClientWidth = 4860, kClientHeight = 4080;
+constexpr DWORD kFormStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+
+std::wstring TrayIconFile() { return plat::ProgramFolder() + L"\\xptray.ico"; }
+
+}  // namespace
+
+Form1* Form1::Create() {
+    auto* form = new Form1();
+    RECT outer = plat::OuterRectForClient(plat::TwipsToPixelsX(kClientLeft), plat::TwipsToPixelsY(kClientTop),
+                                          plat::TwipsToPixelsX(kClientWidth), plat::TwipsToPixelsY(kClientHeight),
+                                          kFormStyle, 0);
+    if (!form->CreateForm(kMainCaption, kFormStyle, 0, outer.left, outer.top, outer.right - outer.left,
+                          outer.bottom - outer.top)) {
+        delete form;
+        return nullptr;
+    }
+    HWND hwnd = form->hwnd();
+    if (!form->CreateControls()) {
+        DestroyWindow(hwnd);  // deletes the object
+        return nullptr;
+    }
+    form->BuildPopupMenu();
+    form->taskbarCreatedMessage_ = RegisterWindowMessageW(L"TaskbarCreated");
+    form->Form_Load();
+    // The start-up dial leaves the window minimised and hidden in the tray.
+    if (IsWindow(hwnd) && !IsIconic(hwnd)) {
+        ShowWindow(hwnd, SW_SHOWNORMAL);
+        SetFocus(form->Control(IDC_COMMAND1));
+    }
+    return form;
+}
+
+bool Form1::CreateControls() {
+    using plat::CreateControl;
+    HWND me = hwnd();
+    const DWORD tab = WS_TABSTOP;
+    const DWORD shown = WS_VISIBLE;
+
+    CreateControl(me, L"Static", L"", shown | SS_NOTIFY, WS_EX_CLIENTEDGE, {120, 120, 4575, 1455}, IDC_PICTURE1);
+    HWND frame = plat::CreateFrame(me, {480, 1680, 3735, 1215}, IDC_FRAME1);
+    if (!frame) return false;
+    CreateControl(frame, L"Static", L"连接名称：", shown, 0, {120, 150, 1215, 255}, IDC_LABEL1);
+    CreateControl(frame, L"Static", L"用 户 名：", shown, 0, {120, 510, 1215, 255}, IDC_LABEL2);
+    CreateControl(frame, L"Static", L"密    码：", shown, 0, {120, 870, 1215, 255}, IDC_LABEL3);
+    const DWORD edit = shown | tab | ES_AUTOHSCROLL;
+    CreateControl(frame, L"Edit", L"宽带连接", edit, WS_EX_CLIENTEDGE, {1080, 120, 2535, 315}, IDC_TEXT1);
+    CreateControl(frame, L"Edit", L"", edit, WS_EX_CLIENTEDGE, {1080, 465, 2535, 315}, IDC_TEXT2);
+    CreateControl(frame, L"Edit", L"", edit | ES_PASSWORD, WS_EX_CLIENTEDGE, {1080, 825, 2535, 315}, IDC_TEXT3);
+    SendMessageW(Control(IDC_TEXT3), EM_SETPASSWORDCHAR, L'*', 0);
+
+    CreateControl(me, L"Button", L"开机自动拨号", shown | tab | BS_AUTOCHECKBOX, 0, {720, 3000, 1455, 255},
+                  IDC_CHECK1);
+    CreateControl(me, L"Button", L"断网后自动连接", shown | tab | BS_AUTOCHECKBOX, 0, {2400, 3000, 1695, 255},
+                  IDC_CHECK2);
+    // The two flag fields only carry text; they are never shown.
+    CreateControl(me, L"Edit", L"", ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, {840, 3240, 975, 270}, IDC_TEXT4);
+    CreateControl(me, L"Edit", L"", ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, {2520, 3240, 975, 270}, IDC_TEXT5);
+    CreateControl(me, L"Static", L"", shown | SS_ETCHEDHORZ, 0, {240, 3480, 4320, 15}, IDC_LINE1);
+
+    const DWORD button = shown | tab | BS_PUSHBUTTON;
+    CreateControl(me, L"Button", L"连 接", button, 0, {240, 3600, 975, 375}, IDC_COMMAND1);
+    CreateControl(me, L"Button", L"断 开", button, 0, {1320, 3600, 975, 375}, IDC_COMMAND2);
+    CreateControl(me, L"Button", L"升 级", button, 0, {2400, 3600, 975, 375}, IDC_COMMAND4);
+    CreateControl(me, L"Button", L"关 于", button, 0, {3480, 3600, 975, 375}, IDC_COMMAND3);
+
+    for (int id : {IDC_TEXT1, IDC_TEXT2, IDC_TEXT3, IDC_TEXT4, IDC_TEXT5, IDC_CHECK1, IDC_CHECK2, IDC_COMMAND1,
+                   IDC_COMMAND2, IDC_COMMAND3, IDC_COMMAND4})
+        if (!Control(id)) return false;
+    return true;
+}
+
+void Form1::BuildPopupMenu() {
+    HMENU menu = CreatePopupMenu();
+    AppendMenuW(menu, MF_STRING, IDM_SHOW, L"显示");
+    AppendMenuW(menu, MF_STRING, IDM_LJ, L"连接网络");
+    AppendMenuW(menu, MF_STRING, IDM_DK, L"断开网络");
+    AppendMenuW(menu, MF_STRING, IDM_UPDATE, L"软件升级");
+    AppendMenuW(menu, MF_STRING, IDM_ABOUT, L"关于程序");
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(menu, MF_STRING, IDM_EXIT, L"退出Vornadel");
+    mSysPopup_.reset(menu);
+}
+
+HWND Form1::Control(int id) const {
+    HWND direct = GetDlgItem(hwnd(), id);
+    if (direct) return direct;
+    return GetDlgItem(GetDlgItem(hwnd(), IDC_FRAME1), id);
+}
+
+std::wstring Form1::Text(int id) const { return plat::WindowText(Control(id)); }
+void Form1::SetText(int id, const std::wstring& text) { plat::SetWindowTextOf(Control(id), text); }
+bool Form1::Checked(int id) const { return SendMessageW(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+void Form1::SetChecked(int id, bool on) {
+    if (Checked(id) == on) return;
+    SendMessageW(Control(id), BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+    if (id == IDC_CHECK1) Check1_Click();
+    if (id == IDC_CHECK2) Check2_Click();
+}
+
+void Form1::SetTimer1Enabled(bool on) {
+    // Enabling a running timer must not restart its interval.
+    if (on == timer1Enabled_) return;
+    timer1Enabled_ = on;
+    if (on)
+        SetTimer(hwnd(), kTimer1Id, kTimer1Interval, nullptr);
+    else
+        KillTimer(hwnd(), kTimer1Id);
+}
+
+void Form1::StartDial() {
+    plat::StartProcess(DialCommandLine(Text(IDC_TEXT1), Text(IDC_TEXT2), Text(IDC_TEXT3)), SW_HIDE);
+}
+
+void Form1::Form_Load() {
+    skin::SkinWindow(hwnd());
+
+    SetText(IDC_TEXT1, ReadIni(kSettingsSection, L"Text1"));
+    SetText(IDC_TEXT2, ReadIni(kSettingsSection, L"Text2"));
+    SetText(IDC_TEXT3, ReadIni(kSettingsSection, L"Text3"));
+    SetText(IDC_TEXT4, ReadIni(kSettingsSection, L"Vornadel1"));
+    SetText(IDC_TEXT5, ReadIni(kSettingsSection, L"Vornadel2"));
+
+    AddTrayIcon(hwnd(), TrayIconFile(), kTrayTip);
+
+    if (Text(IDC_TEXT2).empty() || Text(IDC_TEXT3).empty()) {
+        ShowBalloon(hwnd(), kBalloonNoAccount, kTitlePrompt, kInfoFlag);
+    } else {
+        StartDial();
+        ShowWindow(hwnd(), SW_MINIMIZE);  // Form_Resize hides it
+        ShowBalloon(hwnd(), kBalloonDialling, kTitlePrompt, kInfoFlag);
+    }
+
+    SetChecked(IDC_CHECK1, Text(IDC_TEXT4) == L"1");
+    SetChecked(IDC_CHECK2, Text(IDC_TEXT5) == L"1");
+
+    if (Text(IDC_TEXT1).empty()) SetText(IDC_TEXT1, kDefaultConnectionName);
+    SetTimer1Enabled(Checked(IDC_CHECK2));
+}
+
+void Form1::Form_Unload() {
+    WriteIni(kSettingsSection, L"Text1", Text(IDC_TEXT1));
+    WriteIni(kSettingsSection, L"Text2", Text(IDC_TEXT2));
+    WriteIni(kSettingsSection, L"Text3", Text(IDC_TEXT3));
+    DeleteTrayIcon();
+}
+
+void Form1::Unload() {
+    if (unloaded_) return;
+    unloaded_ = true;
+    Form_Unload();
+    SetTimer1Enabled(false);
+    DestroyWindow(hwnd());
+}
+
+void Form1::Form_Resize(WPARAM sizeType) {
+    if (sizeType == SIZE_MINIMIZED) ShowWindow(hwnd(), SW_HIDE);
+}
+
+void Form1::RestoreFromTray() {
+    ShowWindow(hwnd(), SW_SHOWNORMAL);
+    SetForegroundWindow(hwnd());
+}
+
+void Form1::mShow_Click() { RestoreFromTray(); }
+
+void Form1::TrayIcon_Notify(UINT mouseMessage) {
+    switch (mouseMessage) {
+    case WM_LBUTTONDOWN:
+        RestoreFromTray();
+        break;
+    case WM_RBUTTONDOWN: {
+        SetForegroundWindow(hwnd());
+        POINT pt;
+        GetCursorPos(&pt);
+        TrackPopupMenuEx(mSysPopup_.get(), 0, pt.x, pt.y, hwnd(), nullptr);
+        // Lets the menu close when the user clicks elsewhere next time.
+        PostMessageW(hwnd(), WM_NULL, 0, 0);
+        break;
+    }
+    default:
+        break;  // releases, double-clicks, middle button, moves: nothing
+    }
+}
+
+void Form1::Command1_Click() {
+    StartDial();
+    ShowBalloon(hwnd(), kBalloonDialling, kTitleProgram, kInfoFlag);
+}
+
+void Form1::Command2_Click() {
+    plat::StartProcess(DisconnectCommandLine(Text(IDC_TEXT1)), SW_HIDE);
+    ShowBalloon(hwnd(), kBalloonDisconnected, kTitleProgram, kInfoFlag);
+}
+
+void Form1::Command3_Click() { ShowAboutWindow(); }
+
+void Form1::Command4_Click() {
+    if (!plat::StartProcess(kUpdaterCommandLine, SW_SHOWNORMAL))
+        MessageBoxW(hwnd(), kUpdaterMissing, kUpdaterMissingTitle, MB_OK | MB_ICONEXCLAMATION);
+}
+
+void Form1::Check1_Click() {
+    if (Checked(IDC_CHECK1)) {
+        if (WriteRunValue(RunValueData(plat::ProgramFolder(), plat::ProgramBaseName())))
+            WriteIni(kSettingsSection, L"Vornadel1", L"1");
+    } else {
+        if (DeleteRunValue()) WriteIni(kSettingsSection, L"Vornadel1", L"0");
+    }
+}
+
+void Form1::Check2_Click() {
+    const bool on = Checked(IDC_CHECK2);
+    SetTimer1Enabled(on);
+    WriteIni(kSettingsSection, L"Vornadel2", on ? L"1" : L"0");
+}
+
+void Form1::Timer1_Timer() { StartDial(); }
+
+void Form1::OnCommand(int id, int code) {
+    switch (id) {
+    case IDC_COMMAND1: if (code == BN_CLICKED) Command1_Click(); break;
+    case IDC_COMMAND2: if (code == BN_CLICKED) Command2_Click(); break;
+    case IDC_COMMAND3: if (code == BN_CLICKED) Command3_Click(); break;
+    case IDC_COMMAND4: if (code == BN_CLICKED) Command4_Click(); break;
+    case IDC_CHECK1: if (code == BN_CLICKED) Check1_Click(); break;
+    case IDC_CHECK2: if (code == BN_CLICKED) Check2_Click(); break;
+    case IDM_SHOW: mShow_Click(); break;
+    case IDM_LJ: lj_Click(); break;
+    case IDM_DK: dk_Click(); break;
+    case IDM_UPDATE: update_Click(); break;
+    case IDM_ABOUT: about_Click(); break;
+    case IDM_EXIT: mExit_Click(); break;
+    default: break;
+    }
+}
+
+LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == taskbarCreatedMessage_ && msg != 0) {
+        if (!unloaded_) RestoreTrayIcon();
+        return 0;
+    }
+    switch (msg) {
+    case WM_COMMAND:
+        OnCommand(LOWORD(wParam), HIWORD(wParam));
+        return 0;
+    case kTrayCallbackMessage:
+        if (wParam == kTrayIconId) TrayIcon_Notify(static_cast<UINT>(lParam));
+        return 0;
+    case WM_TIMER:
+        if (wParam == kTimer1Id && timer1Enabled_) Timer1_Timer();
+        return 0;
+    case WM_SIZE:
+        Form_Resize(wParam);
+        break;
+    case WM_CLOSE:
+        Unload();
+        return 0;
+    case WM_ENDSESSION:
+        // Logging off ends the process without WM_CLOSE; save like a close.
+        if (wParam && !unloaded_) {
+            unloaded_ = true;
+            Form_Unload();
+        }
+        return 0;
+    default:
+        break;
+    }
+    return Default(msg, wParam, lParam);
+}
+
+void Form1::OnFinalMessage() { delete this; }
+
+}  // namespace dialer

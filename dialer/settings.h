@@ -1,0 +1,18 @@
+// The dialer's settings: "list.ini", a bare profile file name, so it lives in
+// the Windows directory and every copy of the program shares it. Every call
+// goes to the file; nothing is cached.
+#pragma once
+#include <string>
+
+namespace dialer {
+
+extern const wchar_t kSettingsSection[];  // "Option"
+
+// Value of key, at most 127 bytes in the system code page, with leading and
+// trailing spaces removed; empty when the file, section or key is missing.
+std::wstring ReadIni(const std::wstring& section, const std::wstring& key);
+
+// Stores value cut to its first 128 characters, in the system code page.
+void WriteIni(const std::wstring& section, const std::wstring& key, const std::wstring& value);
+
+}  // namespace dialer

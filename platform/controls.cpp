@@ -1,0 +1,81 @@
+#include "platform/controls.h"
+
+#include "platform/handles.h"
+#include "platform/units.h"
+
+namespace plat {
+
+const wchar_t kFrameClassName[] = L"Frame";
+
+namespace {
+
+LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_PAINT: {
+        PaintDC dc(hwnd);
+        RECT r;
+        GetClientRect(hwnd, &r);
+        DrawEdge(dc.get(), &r, EDGE_ETCHED, BF_RECT);
+        return 0;
+    }
+    case WM_SIZE:
+        InvalidateRect(hwnd, nullptr, TRUE);
+        break;
+    case WM_COMMAND:
+    case WM_NOTIFY:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORLISTBOX:
+    case WM_DRAWITEM:
+        // The form owns the behaviour and colours of the contained controls.
+        return SendMessageW(GetParent(hwnd), msg, wParam, lParam);
+    default:
+        break;
+    }
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+bool EnsureFrameClass() {
+    static ATOM atom = 0;
+    if (atom) return true;
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = FrameProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = kFrameClassName;
+    atom = RegisterClassExW(&wc);
+    return atom != 0;
+}
+
+}  // namespace
+
+HFONT DefaultFont() {
+    static HFONT font = [] {
+        NONCLIENTMETRICSW ncm{};
+        ncm.cbSize = sizeof(ncm);
+        if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(ncm), &ncm, 0))
+            return CreateFontIndirectW(&ncm.lfMessageFont);
+        return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    }();
+    return font;
+}
+
+HWND CreateControl(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style, DWORD exStyle,
+                   const Placement& twips, int id) {
+    HWND hwnd = CreateWindowExW(exStyle, className, text, WS_CHILD | style, TwipsToPixelsX(twips.left),
+                                TwipsToPixelsY(twips.top), TwipsToPixelsX(twips.width), TwipsToPixelsY(twips.height),
+                                parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr),
+                                nullptr);
+    if (hwnd) SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(DefaultFont()), FALSE);
+    return hwnd;
+}
+
+HWND CreateFrame(HWND parent, const Placement& twips, int id) {
+    if (!EnsureFrameClass()) return nullptr;
+    return CreateControl(parent, kFrameClassName, L"", WS_VISIBLE | WS_CLIPSIBLINGS, WS_EX_CONTROLPARENT, twips, id);
+}
+
+}  // namespace plat

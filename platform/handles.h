@@ -1,0 +1,140 @@
+// RAII owners for the Win32 handles the programs hold.
+#pragma once
+#include <windows.h>
+#include <utility>
+
+namespace plat {
+
+// One owner template; Traits names the invalid value and the release call.
+template <typename Traits>
+class Unique {
+public:
+    using handle_type = typename Traits::type;
+    Unique() noexcept = default;
+    explicit Unique(handle_type h) noexcept : h_(h) {}
+    ~Unique() { reset(); }
+    Unique(const Unique&) = delete;
+    Unique& operator=(const Unique&) = delete;
+    Unique(Unique&& o) noexcept : h_(o.release()) {}
+    Unique& operator=(Unique&& o) noexcept {
+        if (this != &o) reset(o.release());
+        return *this;
+    }
+    handle_type get() const noexcept { return h_; }
+    explicit operator bool() const noexcept { return h_ != Traits::invalid(); }
+    handle_type release() noexcept { return std::exchange(h_, Traits::invalid()); }
+    void reset(handle_type h = Traits::invalid()) noexcept {
+        if (h_ != Traits::invalid()) Traits::close(h_);
+        h_ = h;
+    }
+
+private:
+    handle_type h_ = Traits::invalid();
+};
+
+struct KernelHandleTraits {
+    using type = HANDLE;
+    static HANDLE invalid() { return nullptr; }
+    static void close(HANDLE h) { ::CloseHandle(h); }
+};
+// CreateFile and CreateToolhelp32Snapshot report failure as INVALID_HANDLE_VALUE.
+struct FileHandleTraits {
+    using type = HANDLE;
+    static HANDLE invalid() { return INVALID_HANDLE_VALUE; }
+    static void close(HANDLE h) { ::CloseHandle(h); }
+};
+struct MemDCTraits {
+    using type = HDC;
+    static HDC invalid() { return nullptr; }
+    static void close(HDC h) { ::DeleteDC(h); }
+};
+template <typename T>
+struct GdiTraits {
+    using type = T;
+    static T invalid() { return nullptr; }
+    static void close(T h) { ::DeleteObject(h); }
+};
+struct RegKeyTraits {
+    using type = HKEY;
+    static HKEY invalid() { return nullptr; }
+    static void close(HKEY h) { ::RegCloseKey(h); }
+};
+struct IconTraits {
+    using type = HICON;
+    static HICON invalid() { return nullptr; }
+    static void close(HICON h) { ::DestroyIcon(h); }
+};
+struct MenuTraits {
+    using type = HMENU;
+    static HMENU invalid() { return nullptr; }
+    static void close(HMENU h) { ::DestroyMenu(h); }
+};
+struct ModuleTraits {
+    using type = HMODULE;
+    static HMODULE invalid() { return nullptr; }
+    static void close(HMODULE h) { ::FreeLibrary(h); }
+};
+
+using UniqueHandle = Unique<KernelHandleTraits>;
+using UniqueFile = Unique<FileHandleTraits>;
+using UniqueMemDC = Unique<MemDCTraits>;
+using UniqueBitmap = Unique<GdiTraits<HBITMAP>>;
+using UniqueFont = Unique<GdiTraits<HFONT>>;
+using UniqueBrush = Unique<GdiTraits<HBRUSH>>;
+using UniqueRegion = Unique<GdiTraits<HRGN>>;
+using UniqueRegKey = Unique<RegKeyTraits>;
+using UniqueIcon = Unique<IconTraits>;
+using UniqueMenu = Unique<MenuTraits>;
+using UniqueModule = Unique<ModuleTraits>;
+
+// A DC borrowed from a window (GetDC / GetWindowDC), given back with ReleaseDC.
+class WindowDC {
+public:
+    enum Kind { Client, Whole };
+    explicit WindowDC(HWND hwnd, Kind kind = Client) noexcept
+        : hwnd_(hwnd), dc_(kind == Client ? ::GetDC(hwnd) : ::GetWindowDC(hwnd)) {}
+    ~WindowDC() {
+        if (dc_) ::ReleaseDC(hwnd_, dc_);
+    }
+    WindowDC(const WindowDC&) = delete;
+    WindowDC& operator=(const WindowDC&) = delete;
+    HDC get() const noexcept { return dc_; }
+    explicit operator bool() const noexcept { return dc_ != nullptr; }
+
+private:
+    HWND hwnd_;
+    HDC dc_;
+};
+
+// BeginPaint / EndPaint pair.
+class PaintDC {
+public:
+    explicit PaintDC(HWND hwnd) noexcept : hwnd_(hwnd) { dc_ = ::BeginPaint(hwnd, &ps_); }
+    ~PaintDC() { ::EndPaint(hwnd_, &ps_); }
+    PaintDC(const PaintDC&) = delete;
+    PaintDC& operator=(const PaintDC&) = delete;
+    HDC get() const noexcept { return dc_; }
+    const PAINTSTRUCT& paint() const noexcept { return ps_; }
+
+private:
+    HWND hwnd_;
+    PAINTSTRUCT ps_{};
+    HDC dc_;
+};
+
+// Selects a GDI object into a DC for the scope and puts the previous one back.
+class SelectObjectScope {
+public:
+    SelectObjectScope(HDC dc, HGDIOBJ obj) noexcept : dc_(dc), old_(obj ? ::SelectObject(dc, obj) : nullptr) {}
+    ~SelectObjectScope() {
+        if (old_) ::SelectObject(dc_, old_);
+    }
+    SelectObjectScope(const SelectObjectScope&) = delete;
+    SelectObjectScope& operator=(const SelectObjectScope&) = delete;
+
+private:
+    HDC dc_;
+    HGDIOBJ old_;
+};
+
+}  // namespace plat

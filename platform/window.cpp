@@ -1,0 +1,109 @@
+#include "platform/window.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace plat {
+
+const wchar_t kFormClassName[] = L"Form";
+
+namespace {
+
+std::vector<HWND>& OpenForms() {
+    static std::vector<HWND> forms;
+    return forms;
+}
+
+bool g_quitWhenLastFormCloses = false;
+
+bool EnsureFormClass(WNDPROC proc) {
+    static ATOM atom = 0;
+    if (atom) return true;
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.style = CS_DBLCLKS;
+    wc.lpfnWndProc = proc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = kFormClassName;
+    atom = RegisterClassExW(&wc);
+    return atom != 0;
+}
+
+}  // namespace
+
+Window::~Window() {
+    // An object that dies before its window must not be reached through it.
+    if (hwnd_) {
+        SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+        DestroyWindow(hwnd_);
+    }
+}
+
+Window* Window::FromHandle(HWND hwnd) {
+    if (!hwnd) return nullptr;
+    return reinterpret_cast<Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+}
+
+bool Window::CreateForm(const wchar_t* caption, DWORD style, DWORD exStyle, int x, int y, int w, int h) {
+    if (!EnsureFormClass(&Window::Proc)) return false;
+    HWND hwnd = CreateWindowExW(exStyle, kFormClassName, caption, style, x, y, w, h, nullptr, nullptr,
+                                GetModuleHandleW(nullptr), this);
+    return hwnd != nullptr;
+}
+
+LRESULT Window::Default(UINT msg, WPARAM wParam, LPARAM lParam) {
+    return DefWindowProcW(hwnd_, msg, wParam, lParam);
+}
+
+LRESULT Window::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) { return Default(msg, wParam, lParam); }
+
+LRESULT CALLBACK Window::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_NCCREATE) {
+        auto* cs = reinterpret_cast<CREATESTRUCTW*>(lParam);
+        auto* self = static_cast<Window*>(cs->lpCreateParams);
+        self->hwnd_ = hwnd;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        OpenForms().push_back(hwnd);
+    }
+    Window* self = FromHandle(hwnd);
+    if (msg == WM_NCDESTROY) {
+        auto& forms = OpenForms();
+        forms.erase(std::remove(forms.begin(), forms.end(), hwnd), forms.end());
+        LRESULT r = DefWindowProcW(hwnd, msg, wParam, lParam);
+        if (self) {
+            SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+            self->hwnd_ = nullptr;
+            self->OnFinalMessage();
+        }
+        if (forms.empty() && g_quitWhenLastFormCloses) PostQuitMessage(0);
+        return r;
+    }
+    if (!self) return DefWindowProcW(hwnd, msg, wParam, lParam);
+    return self->HandleMessage(msg, wParam, lParam);
+}
+
+void SetQuitWhenLastFormCloses(bool on) { g_quitWhenLastFormCloses = on; }
+int OpenFormCount() { return static_cast<int>(OpenForms().size()); }
+
+int RunMessageLoop() {
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+        const auto& forms = OpenForms();
+        if (root && std::find(forms.begin(), forms.end(), root) != forms.end() && IsDialogMessageW(root, &msg))
+            continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return static_cast<int>(msg.wParam);
+}
+
+RECT OuterRectForClient(int clientX, int clientY, int clientW, int clientH, DWORD style, DWORD exStyle) {
+    RECT r{clientX, clientY, clientX + clientW, clientY + clientH};
+    AdjustWindowRectEx(&r, style, FALSE, exStyle);
+    return r;
+}
+
+}  // namespace plat

@@ -1,0 +1,50 @@
+// A window object behind one window procedure: `this` is stored at
+// WM_NCCREATE and every message goes to HandleMessage.
+#pragma once
+#include <windows.h>
+
+namespace plat {
+
+class Window {
+public:
+    Window() = default;
+    virtual ~Window();
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
+
+    HWND hwnd() const noexcept { return hwnd_; }
+
+    // The object behind a window created by this class, or null.
+    static Window* FromHandle(HWND hwnd);
+
+protected:
+    // Creates a top-level window of the shared form class. x, y, w, h are the
+    // outer rectangle in pixels.
+    bool CreateForm(const wchar_t* caption, DWORD style, DWORD exStyle, int x, int y, int w, int h);
+
+    virtual LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    LRESULT Default(UINT msg, WPARAM wParam, LPARAM lParam);
+
+    // Last message the window sees; the handle is already invalid for the OS.
+    virtual void OnFinalMessage() {}
+
+private:
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    HWND hwnd_ = nullptr;
+};
+
+// Class name of every top-level form of the programs.
+extern const wchar_t kFormClassName[];
+
+// The process ends (WM_QUIT) when the last form has gone; off for tests,
+// which create and destroy forms in one thread.
+void SetQuitWhenLastFormCloses(bool on);
+int OpenFormCount();
+
+// Message loop with dialog keyboard handling (Tab, arrow keys) for the forms.
+int RunMessageLoop();
+
+// Client rectangle origin and size in pixels -> outer window rectangle.
+RECT OuterRectForClient(int clientX, int clientY, int clientW, int clientH, DWORD style, DWORD exStyle);
+
+}  // namespace plat
