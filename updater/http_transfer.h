@@ -1,0 +1,91 @@
+// An HTTP GET over WinINet that behaves like the transfer control the
+// download window was designed around: it starts at once, reports its
+// progress as numbered states posted to a window, and hands out the body in
+// pieces of at most a requested size.
+#pragma once
+#include <windows.h>
+#include <wininet.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace updater {
+
+// State numbers posted to the window (in wParam of the message given to Execute).
+enum TransferState : int {
+    kStateResolving = 1,
+    kStateResolved = 2,
+    kStateConnecting = 3,
+    kStateConnected = 4,
+    kStateRequesting = 5,
+    kStateRequestSent = 6,
+    kStateReceiving = 7,
+    kStateResponseReceived = 8,
+    kStateDisconnecting = 9,
+    kStateDisconnected = 10,
+    kStateError = 11,
+    kStateResponseCompleted = 12,
+};
+
+// WinINet status callback code -> state number, 0 for codes without one.
+int StateForInternetStatus(DWORD internetStatus);
+
+constexpr DWORD kRequestTimeoutMs = 60000;
+
+class HttpTransfer {
+public:
+    struct Shared;  // what the status callback may touch
+
+    HttpTransfer();
+    ~HttpTransfer();
+    HttpTransfer(const HttpTransfer&) = delete;
+    HttpTransfer& operator=(const HttpTransfer&) = delete;
+
+    // Starts a GET of url and returns at once. Every state is posted to
+    // window as message(wParam = state). Returns false when the request could
+    // not even be started (bad URL, no WinINet); nothing is posted then.
+    bool Execute(const std::wstring& url, HWND window, UINT message);
+
+    // After state 12: the response's status code, 0 when unknown.
+    DWORD StatusCode() const;
+    // Value of a response header, empty when the response has none.
+    std::wstring GetHeader(const std::wstring& name) const;
+
+    enum class ChunkResult { Data, End, Failed };
+    // Fills piece with the next bytes of the body, at most maxBytes and fewer
+    // only at its end. End: the body is drained (piece is empty). Failed: the
+    // connection broke or timed out. Blocks for at most the request time-out.
+    ChunkResult GetChunk(size_t maxBytes, std::vector<unsigned char>& piece);
+
+    // Stops the transfer and releases the connection; no state is posted after.
+    void Close();
+
+private:
+    // Owner of one WinINet handle.
+    class InetHandle {
+    public:
+        InetHandle() = default;
+        ~InetHandle() { reset(); }
+        InetHandle(const InetHandle&) = delete;
+        InetHandle& operator=(const InetHandle&) = delete;
+        HINTERNET get() const noexcept { return h_; }
+        explicit operator bool() const noexcept { return h_ != nullptr; }
+        void reset(HINTERNET h = nullptr) noexcept;
+
+    private:
+        HINTERNET h_ = nullptr;
+    };
+
+    ChunkResult FillBuffer();
+
+    Shared* shared_ = nullptr;  // freed once WinINet has let go of it
+    InetHandle session_;
+    InetHandle connection_;
+    InetHandle request_;
+    std::vector<unsigned char> buffer_;
+    size_t bufferPos_ = 0;
+    bool drained_ = false;
+};
+
+}  // namespace updater

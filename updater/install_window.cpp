@@ -1,0 +1,111 @@
+#include "updater/install_window.h"
+
+#include "platform/module_path.h"
+#include "platform/process.h"
+#include "platform/text.h"
+#include "platform/units.h"
+#include "updater/download_window.h"
+#include "updater/file_replace.h"
+#include "updater/process_kill.h"
+#include "updater/window_icon.h"
+
+namespace updater {
+
+const wchar_t kDialerExeName[] = L"vornadel.exe";
+const wchar_t kTextCopying[] = L"正在复制文件......";
+const wchar_t kTextSuccess[] = L"恭喜你！程序已经升级成功，谢谢你的使用！";
+const wchar_t kTitleSuccess[] = L"提示： ";
+const wchar_t kTextRunNow[] = L"现在是否运行VornadelZembrel？";
+const wchar_t kTitleRunNow[] = L"提示";
+const wchar_t kTitleFailure[] = L"提示";
+
+namespace {
+
+constexpr int kClientWidth = 90, kClientHeight = 90;
+constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+
+}  // namespace
+
+Form2* Form2::Create(HWND downloadWindow, const std::wstring& downloadedFile, const std::wstring& programFolder) {
+    auto* form = new Form2(downloadWindow, downloadedFile, programFolder);
+    RECT outer = plat::OuterRectForClient(0, 0, plat::TwipsToPixelsX(kClientWidth),
+                                          plat::TwipsToPixelsY(kClientHeight), kFormStyle, 0);
+    if (!form->CreateForm(kUpdaterCaption, kFormStyle, 0, CW_USEDEFAULT, CW_USEDEFAULT, outer.right - outer.left,
+                          outer.bottom - outer.top)) {
+        delete form;
+        return nullptr;
+    }
+    SetWindowIcons(form->hwnd());
+    form->Form_Load();
+    return form;
+}
+
+void Form2::Form_Load() {
+    // The dialer saves its fields and removes its tray icon when it is closed
+    // normally; only one that does not go is ended from outside.
+    AskProcessesToClose(kDialerExeName);
+    SetTimer(hwnd(), kEndDialersTimerId, kEndDialersDelay, nullptr);
+    SetTimer1Enabled(true);
+    ShowWindow(hwnd(), SW_HIDE);
+}
+
+void Form2::SetTimer1Enabled(bool on) {
+    if (on == timer1Enabled_) return;
+    timer1Enabled_ = on;
+    if (on)
+        SetTimer(hwnd(), kTimer1Id, kTimer1Interval, nullptr);
+    else
+        KillTimer(hwnd(), kTimer1Id);
+}
+
+void Form2::EndRemainingDialers() {
+    KillTimer(hwnd(), kEndDialersTimerId);
+    if (dialersEnded_) return;
+    dialersEnded_ = true;
+    KillProcess(kDialerExeName);
+}
+
+HWND Form2::MessageBoxOwner() const { return IsWindow(downloadWindow_) ? downloadWindow_ : nullptr; }
+
+void Form2::Timer1_Timer() {
+    // One-shot: the message boxes below pump messages, and a second tick
+    // must not start the install again.
+    if (installing_) return;
+    installing_ = true;
+    SetTimer1Enabled(false);
+    EndRemainingDialers();
+
+    const bool downloadWindowOpen = IsWindow(downloadWindow_) != FALSE;
+    if (downloadWindowOpen) plat::SetWindowTextOf(GetDlgItem(downloadWindow_, IDC_LABEL3), kTextCopying);
+
+    const std::wstring target = plat::JoinPath(programFolder_, kDialerExeName);
+    ReplaceResult replaced = ReplaceProgramFile(downloadedFile_, target, kReplaceRetryMs);
+    if (!replaced.ok) {
+        const std::wstring text = L"升级失败：" + replaced.reason + L"。\n原来的程序没有改动。";
+        MessageBoxW(MessageBoxOwner(), text.c_str(), kTitleFailure, MB_OK | MB_ICONERROR);
+    } else {
+        MessageBoxW(MessageBoxOwner(), kTextSuccess, kTitleSuccess, MB_OK | MB_ICONINFORMATION);
+        if (MessageBoxW(MessageBoxOwner(), kTextRunNow, kTitleRunNow, MB_YESNO) == IDYES)
+            plat::StartProcess(plat::QuoteArgument(target), SW_SHOWNORMAL, programFolder_);
+    }
+
+    HWND downloadWindow = downloadWindow_;
+    DestroyWindow(hwnd());  // deletes this object
+    if (IsWindow(downloadWindow)) DestroyWindow(downloadWindow);
+}
+
+LRESULT Form2::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_TIMER) {
+        if (wParam == kTimer1Id) {
+            Timer1_Timer();
+            return 0;
+        }
+        if (wParam == kEndDialersTimerId) {
+            EndRemainingDialers();
+            return 0;
+        }
+    }
+    return Default(msg, wParam, lParam);
+}
+
+}  // namespace updater

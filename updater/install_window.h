@@ -1,0 +1,63 @@
+// Form2 of the updater: never seen. It ends the running dialer, and three
+// seconds later puts the downloaded program in its place and offers to
+// start it.
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+#include "platform/window.h"
+
+namespace updater {
+
+constexpr UINT_PTR kTimer1Id = 1;
+constexpr UINT kTimer1Interval = 3000;
+// Dialers still running this long after being asked to close are ended.
+constexpr UINT_PTR kEndDialersTimerId = 2;
+constexpr UINT kEndDialersDelay = 2000;
+// How long a target still held by an exiting dialer is waited for.
+constexpr DWORD kReplaceRetryMs = 2000;
+
+extern const wchar_t kDialerExeName[];
+extern const wchar_t kTextCopying[];
+extern const wchar_t kTextSuccess[];
+extern const wchar_t kTitleSuccess[];
+extern const wchar_t kTextRunNow[];
+extern const wchar_t kTitleRunNow[];
+extern const wchar_t kTitleFailure[];
+
+class Form2 : public plat::Window {
+public:
+    // Creates the hidden window and runs its load handler. downloadWindow is
+    // the Form1 whose status line the install step uses and which it closes;
+    // downloadedFile is the complete new program; the dialer is replaced and
+    // started in programFolder. The window owns the object.
+    static Form2* Create(HWND downloadWindow, const std::wstring& downloadedFile, const std::wstring& programFolder);
+
+    bool Timer1Enabled() const { return timer1Enabled_; }
+
+protected:
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    void OnFinalMessage() override { delete this; }
+
+private:
+    Form2(HWND downloadWindow, std::wstring downloadedFile, std::wstring programFolder)
+        : downloadWindow_(downloadWindow),
+          downloadedFile_(std::move(downloadedFile)),
+          programFolder_(std::move(programFolder)) {}
+
+    void Form_Load();
+    void Timer1_Timer();
+    void EndRemainingDialers();
+    void SetTimer1Enabled(bool on);
+    HWND MessageBoxOwner() const;
+
+    HWND downloadWindow_;
+    std::wstring downloadedFile_;
+    std::wstring programFolder_;
+    bool timer1Enabled_ = false;
+    bool dialersEnded_ = false;
+    bool installing_ = false;
+};
+
+}  // namespace updater

@@ -1,0 +1,4 @@
+// Resource identifiers of the updater.
+#pragma once
+
+#define IDI_UPDATER 1
