@@ -65,6 +65,8 @@ private:
     void ReceiveAndSave();
     // Handles the pending messages once; false when the window went away meanwhile.
     bool DoEvents();
+    // Whether the receive loop's turn to pump and move the bar has come.
+    bool UiTurnDue() const;
     void Fail(const std::wstring& statusText);
     void SetStatus(const std::wstring& text);
 
@@ -73,6 +75,7 @@ private:
     Outcome outcome_ = Outcome::Running;
     bool receiving_ = false;
     bool closedWhileReceiving_ = false;
+    DWORD lastUiTurn_ = 0;
 };
 
 }  // namespace updater

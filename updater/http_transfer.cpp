@@ -10,6 +10,7 @@ namespace {
 // WinINet hands the body out in whatever amounts the socket delivers; reading
 // it in larger blocks keeps the per-call cost of small pieces low.
 constexpr DWORD kReadBlock = 64 * 1024;
+constexpr DWORD kBurstAvailable = 8 * 1024;
 // Our own bound on a wait, after WinINet's time-outs should have ended it.
 constexpr DWORD kWaitLimitMs = kRequestTimeoutMs + 5000;
 
@@ -242,7 +243,9 @@ HttpTransfer::ChunkResult HttpTransfer::FillBuffer() {
             continue;
         }
         if (shared->available == 0) return ChunkResult::End;
-        buffer_.resize(std::min<DWORD>(shared->available, kReadBlock));
+        // A full internal buffer means the data arrives faster than it is
+        // taken: then one large read replaces many small ones.
+        buffer_.resize(shared->available >= kBurstAvailable ? kReadBlock : std::min<DWORD>(shared->available, kReadBlock));
         shared->bytesRead = 0;
         if (!InternetReadFile(request_.get(), buffer_.data(), static_cast<DWORD>(buffer_.size()),
                               &shared->bytesRead)) {

@@ -35,6 +35,9 @@ Form2* Form2::Create(HWND downloadWindow, const std::wstring& downloadedFile, co
         delete form;
         return nullptr;
     }
+    // Creation holds a captioned window to a minimum width; a later resize does not.
+    SetWindowPos(form->hwnd(), nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     SetWindowIcons(form->hwnd());
     form->Form_Load();
     return form;
@@ -95,6 +98,13 @@ void Form2::Timer1_Timer() {
 }
 
 LRESULT Form2::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_GETMINMAXINFO) {
+        // The designed client area is smaller than a captioned window's
+        // usual minimum; the window is never seen, so let it be that small.
+        auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+        info->ptMinTrackSize = {1, 1};
+        return 0;
+    }
     if (msg == WM_TIMER) {
         if (wParam == kTimer1Id) {
             Timer1_Timer();
