@@ -193,7 +193,14 @@ void Form1::Form_Resize(WPARAM sizeType) {
 }
 
 void Form1::RestoreFromTray() {
-    ShowWindow(hwnd(), SW_SHOWNORMAL);
+    // The normal state, even when the window was maximised before it went to the tray.
+    WINDOWPLACEMENT wp{};
+    wp.length = sizeof(wp);
+    GetWindowPlacement(hwnd(), &wp);
+    wp.flags &= ~WPF_RESTORETOMAXIMIZED;
+    wp.showCmd = SW_SHOWNORMAL;
+    SetWindowPlacement(hwnd(), &wp);
+    if (IsZoomed(hwnd())) ShowWindow(hwnd(), SW_RESTORE);
     SetForegroundWindow(hwnd());
 }
 
