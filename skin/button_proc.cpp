@@ -148,6 +148,11 @@ LRESULT CALLBACK ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_TIMER:
         FadeStep(hwnd);
         return CallWindowProcW(previous, hwnd, msg, wParam, lParam);
+    case BM_SETSTYLE:
+        // The dialog manager moves the default-button look between push
+        // buttons without asking them first; a skinned button must stay
+        // owner-drawn or its own procedure paints the classic face again.
+        return CallWindowProcW(previous, hwnd, msg, (wParam & ~WPARAM{BS_TYPEMASK}) | BS_OWNERDRAW, lParam);
     default:
         break;
     }
