@@ -1,6 +1,8 @@
 // Engine state, the entry point, window recognition and the form procedure.
 #include "skin/MSkinButton.h"
 
+#include <cwchar>
+
 #include "platform/handles.h"
 #include "skin/engine.h"
 
@@ -40,7 +42,7 @@ void TeardownTest() {
 
 namespace {
 
-bool Is(const wchar_t* a, const wchar_t* b) { return lstrcmpW(a, b) == 0; }
+bool Is(const wchar_t* a, const wchar_t* b) { return wcscmp(a, b) == 0; }
 
 // Class name lower-cased into a fixed buffer: the window procedures must
 // not allocate. Empty when the name cannot be read.

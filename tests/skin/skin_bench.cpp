@@ -119,7 +119,7 @@ int main() {
     skin::SkinWindow(form.hwnd());
     Pump(200);
 
-    const int n = 20000;
+    const int n = 5000;
     // Warm up once so first-use costs do not count.
     InvalidateRect(button, nullptr, FALSE);
     UpdateWindow(button);
