@@ -23,7 +23,8 @@ constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
 const wchar_t kVersionLine[] = L"ADSLZembrel V1.0";
 const wchar_t kAuthorLine[] = L"作者：岚舟";
 const wchar_t kMessengerLine[] = L"QQ：vornadel";
-const wchar_t kWebLinePrefix[] = L"网站：";
+// The line shows the address without its scheme: the whole of it would not fit.
+const wchar_t kWebLine[] = L"网站：vornadel.example";
 const wchar_t kSecondMakerLine[] = L"岚舟出品，祝您上网愉快！";
 
 constexpr COLORREF kBlack = RGB(0, 0, 0);
@@ -85,12 +86,14 @@ private:
         using plat::CreateControl;
         HWND me = hwnd();
         icons_.Apply(me);
-        const DWORD label = WS_VISIBLE | WS_CLIPSIBLINGS | SS_LEFT;
-        CreateControl(me, L"Static", kVersionLine, label, 0, {1200, 120, 1455, 255}, IDC_ABOUT_LABEL1);
+        // A text a little wider than its box is cut at the edge, not wrapped away.
+        const DWORD label = WS_VISIBLE | WS_CLIPSIBLINGS | SS_LEFTNOWORDWRAP;
         HWND frame = plat::CreateFrame(me, {240, 360, 3255, 1455}, IDC_ABOUT_FRAME1);
         if (!frame) return false;
+        // Below the frame, whose top edge crosses the version line's last row.
+        CreateControl(me, L"Static", kVersionLine, label, 0, {1200, 120, 1455, 255}, IDC_ABOUT_LABEL1);
         // Only the web and e-mail lines react to the mouse.
-        CreateControl(frame, L"Static", WebLine().c_str(), label | SS_NOTIFY, 0, {480, 840, 2295, 255},
+        CreateControl(frame, L"Static", kWebLine, label | SS_NOTIFY, 0, {480, 840, 2295, 255},
                       IDC_ABOUT_LABEL4);
         CreateControl(frame, L"Static", kMessengerLine, label, 0, {1080, 480, 1215, 255}, IDC_ABOUT_LABEL3);
         CreateControl(frame, L"Static", kSecondMakerLine, label, 0, {360, 1080, 2655, 255}, IDC_ABOUT_LABEL2);
@@ -99,8 +102,6 @@ private:
             if (!AboutControl(id)) return false;
         return true;
     }
-
-    static std::wstring WebLine() { return std::wstring(kWebLinePrefix) + kMakerWebAddress; }
 
     LRESULT OnCtlColorStatic(HDC dc, HWND control) {
         COLORREF text = GetSysColor(COLOR_BTNTEXT);

@@ -35,6 +35,13 @@ class RecorderAsBrowser {
 public:
     explicit RecorderAsBrowser(bool present) {
         CreateDirectoryW(kBrowserFolder, nullptr);
+        // Put back under its own name (the letter case may differ from ours).
+        WIN32_FIND_DATAW found{};
+        HANDLE find = FindFirstFileW(kBrowserFile, &found);
+        if (find != INVALID_HANDLE_VALUE) {
+            original_ = std::wstring(kBrowserFolder) + L"\\" + found.cFileName;
+            FindClose(find);
+        }
         if (GetFileAttributesW(kBrowserAside) == INVALID_FILE_ATTRIBUTES)
             MoveFileExW(kBrowserFile, kBrowserAside, MOVEFILE_REPLACE_EXISTING);
         else
@@ -45,11 +52,12 @@ public:
     ~RecorderAsBrowser() {
         DeleteFileW(kBrowserFile);
         if (GetFileAttributesW(kBrowserAside) != INVALID_FILE_ATTRIBUTES)
-            MoveFileExW(kBrowserAside, kBrowserFile, MOVEFILE_REPLACE_EXISTING);
+            MoveFileExW(kBrowserAside, original_.c_str(), MOVEFILE_REPLACE_EXISTING);
     }
     bool ok() const { return ok_; }
 
 private:
+    std::wstring original_ = kBrowserFile;
     bool ok_ = false;
 };
 
@@ -182,7 +190,7 @@ TEST_F(AboutWindow, ControlsAtTheirPlacesWithTheirTexts) {
         EXPECT_FALSE(GetWindowLongW(h, GWL_STYLE) & WS_TABSTOP) << "labels take no focus";
         EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(h, WM_GETFONT, 0, 0)), plat::DefaultFont());
     }
-    EXPECT_EQ(plat::WindowText(AboutControl(IDC_ABOUT_LABEL4)), L"网站：http://vornadel.example");
+    EXPECT_EQ(plat::WindowText(AboutControl(IDC_ABOUT_LABEL4)), L"网站：vornadel.example");
     EXPECT_EQ(plat::WindowText(AboutControl(IDC_ABOUT_LABEL5)).rfind(L"作者：", 0), 0u);
     EXPECT_FALSE(plat::WindowText(AboutControl(IDC_ABOUT_LABEL3)).empty());
     EXPECT_FALSE(plat::WindowText(AboutControl(IDC_ABOUT_LABEL2)).empty());

@@ -169,6 +169,12 @@ TEST_F(MainWindowLook, LabelsHaveTheirOwnFontTheRestTheDefault) {
     EXPECT_FALSE(lf.lfItalic || lf.lfUnderline || lf.lfStrikeOut);
     for (int id : {IDC_LABEL2, IDC_LABEL3})
         EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(C(id), WM_GETFONT, 0, 0)), labelFont);
+    // The rest: the form's default, 宋体 9 pt.
+    LOGFONTW def{};
+    ASSERT_TRUE(GetObjectW(plat::DefaultFont(), sizeof(def), &def));
+    EXPECT_STREQ(def.lfFaceName, L"宋体");
+    EXPECT_EQ(def.lfHeight, -12);
+    EXPECT_EQ(def.lfCharSet, GB2312_CHARSET);
     for (int id : {IDC_TEXT1, IDC_CHECK1, IDC_COMMAND1, IDC_COMMAND3}) {
         HFONT f = reinterpret_cast<HFONT>(SendMessageW(C(id), WM_GETFONT, 0, 0));
         EXPECT_NE(f, labelFont) << id;
