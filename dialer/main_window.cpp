@@ -399,6 +399,7 @@ LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         return OnCtlColor(msg, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     case WM_SYSCOLORCHANGE:
         // Colours are read from the system on every paint; repaint with the new scheme.
+        if (toolTip_) SendMessageW(toolTip_, WM_SYSCOLORCHANGE, wParam, lParam);
         RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
         break;
     case WM_ACTIVATE:

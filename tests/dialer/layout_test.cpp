@@ -264,7 +264,16 @@ TEST_F(MainWindowLook, WindowIconHasNineImages) {
     std::multimap<int, int> images;  // size -> bits per pixel
     for (int i = 0; i < count; ++i) {
         const BYTE* e = bytes + 6 + 14 * i;
-        images.emplace(e[0], *reinterpret_cast<const WORD*>(e + 6));
+        const int size = e[0], bpp = *reinterpret_cast<const WORD*>(e + 6);
+        images.emplace(size, bpp);
+        // Each image on its own makes an icon of its size.
+        const WORD imageId = *reinterpret_cast<const WORD*>(e + 12);
+        HRSRC image = FindResourceW(self, MAKEINTRESOURCEW(imageId), RT_ICON);
+        ASSERT_NE(image, nullptr);
+        plat::UniqueIcon icon(CreateIconFromResourceEx(static_cast<BYTE*>(LockResource(LoadResource(self, image))),
+                                                       SizeofResource(self, image), TRUE, 0x00030000, size, size,
+                                                       LR_DEFAULTCOLOR));
+        EXPECT_TRUE(icon) << size << "x" << size << " at " << bpp << " bpp";
     }
     for (int size : {48, 32, 16}) {
         std::vector<int> depths;
@@ -404,4 +413,19 @@ TEST_F(MainWindowLook, PopupMenuCaptionsInOrder) {
         EXPECT_STREQ(text, items[i].caption);
         EXPECT_EQ(std::wstring(text).find(L'&'), std::wstring::npos) << "no access keys";
     }
+}
+
+TEST(TrayIconFile, LoadsAtTheTraySize) {
+    // Beside the program, as the tray module loads it.
+    const std::wstring file = testing_support::TestBinFolder() + L"\\xptray.ico";
+    plat::UniqueIcon icon(static_cast<HICON>(
+        LoadImageW(nullptr, file.c_str(), IMAGE_ICON, 16, 16, LR_LOADFROMFILE | LR_LOADMAP3DCOLORS)));
+    ASSERT_TRUE(icon);
+    ICONINFO info{};
+    ASSERT_TRUE(GetIconInfo(icon.get(), &info));
+    plat::UniqueBitmap colour(info.hbmColor), mask(info.hbmMask);
+    BITMAP bm{};
+    ASSERT_TRUE(GetObjectW(colour.get(), sizeof(bm), &bm));
+    EXPECT_EQ(bm.bmWidth, 16);
+    EXPECT_EQ(bm.bmHeight, 16);
 }
