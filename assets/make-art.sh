@@ -6,6 +6,9 @@
 # The results are committed, so building the programs needs none of these tools.
 # Needs rsvg-convert (librsvg2-bin), ImageMagick and python3.
 set -euo pipefail
+for tool in rsvg-convert python3; do
+  command -v "$tool" >/dev/null || { echo "$tool is missing (packages librsvg2-bin, python3)" >&2; exit 1; }
+done
 here=$(cd "$(dirname "$0")" && pwd)
 src=$here/src
 work=$(mktemp -d)

@@ -10,6 +10,9 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build/x64
 
 if [ "${1:-}" != "--inside" ]; then
+  for tool in xdotool xwininfo import; do
+    command -v "$tool" >/dev/null || { echo "$tool is missing (packages xdotool, x11-utils, imagemagick)" >&2; exit 1; }
+  done
   out=$(mkdir -p "${1:-$root/docs}" && cd "${1:-$root/docs}" && pwd)
   if [ ! -f "$build/CMakeCache.txt" ]; then
     cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
