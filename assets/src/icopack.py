@@ -147,13 +147,13 @@ def encode(size, bpp, rgba):
 def main(argv):
     if len(argv) < 3:
         raise SystemExit(__doc__)
-    out, specs = argv[1], argv[2:]
+    out, entries = argv[1], argv[2:]
     images = []
-    for spec in specs:
-        size, bpp, path = spec.split(":", 2)
+    for entry in entries:
+        size, bpp, path = entry.split(":", 2)
         size, bpp = int(size), int(bpp)
         if bpp not in (4, 8, 32) or not 1 <= size <= 256:
-            raise SystemExit("unsupported entry " + spec)
+            raise SystemExit("unsupported entry " + entry)
         with open(path, "rb") as f:
             data, colours = encode(size, bpp, f.read())
         images.append((size, bpp, colours, data))
