@@ -158,9 +158,21 @@ TEST_F(DialerWindowTest, TrayIconComesBackWhenTheTaskbarIsRecreated) {
     EXPECT_TRUE(Shell_NotifyIconW(NIM_MODIFY, &probe));
 }
 
+TEST_F(DialerWindowTest, IconComesFromTheProgramsFolder) {
+    ASSERT_NE(GetFileAttributesW((TestBinFolder() + L"\\xptray.ico").c_str()), INVALID_FILE_ATTRIBUTES);
+    ASSERT_TRUE(Open());
+    EXPECT_NE(dialer::TrayData().hIcon, nullptr);
+    EXPECT_TRUE(dialer::LastTrayCallSucceeded());
+}
+
 TEST_F(DialerWindowTest, MissingIconFileStillAddsTheIcon) {
-    // The tests' folder holds no xptray.ico.
-    ASSERT_EQ(GetFileAttributesW((TestBinFolder() + L"\\xptray.ico").c_str()), INVALID_FILE_ATTRIBUTES);
+    const std::wstring icon = TestBinFolder() + L"\\xptray.ico";
+    const std::wstring aside = icon + L".aside";
+    ASSERT_TRUE(MoveFileExW(icon.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING));
+    struct PutBack {
+        std::wstring from, to;
+        ~PutBack() { MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING); }
+    } putBack{aside, icon};
     ASSERT_TRUE(Open());
     EXPECT_EQ(dialer::TrayData().hIcon, nullptr);
     EXPECT_TRUE(dialer::LastTrayCallSucceeded());
