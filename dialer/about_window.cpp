@@ -1,14 +1,34 @@
 #include "dialer/about_window.h"
 
+#include <shellapi.h>
+
+#include "dialer/artwork.h"
+#include "platform/controls.h"
+#include "platform/process.h"
 #include "platform/units.h"
 #include "platform/window.h"
 
 namespace dialer {
 
+const wchar_t kAboutCaption[] = L"关于 ... ...";
+const wchar_t kBrowserProgram[] = L"C:\\\\Program Files\\\\Internet Explorer\\\\IEXPLORE.exe";
+const wchar_t kMakerWebAddress[] = L"http://vornadel.example";
+const wchar_t kMakerEmail[] = L"team@vornadel.example";
+
 namespace {
 
 constexpr int kClientLeft = 5115, kClientTop = 2805, kClientWidth = 3720, kClientHeight = 1905;
 constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+
+const wchar_t kVersionLine[] = L"ADSLZembrel V1.0";
+const wchar_t kAuthorLine[] = L"作者：岚舟";
+const wchar_t kMessengerLine[] = L"QQ：vornadel";
+// The line shows the address without its scheme: the whole of it would not fit.
+const wchar_t kWebLine[] = L"网站：vornadel.example";
+const wchar_t kSecondMakerLine[] = L"岚舟出品，祝您上网愉快！";
+
+constexpr COLORREF kBlack = RGB(0, 0, 0);
+constexpr COLORREF kBlue = RGB(0, 0, 255);
 
 class abot : public plat::Window {
 public:
@@ -24,19 +44,82 @@ public:
         RECT r = plat::OuterRectForClient(plat::TwipsToPixelsX(kClientLeft), plat::TwipsToPixelsY(kClientTop),
                                           plat::TwipsToPixelsX(kClientWidth), plat::TwipsToPixelsY(kClientHeight),
                                           kStyle, 0);
-        if (!w->CreateForm(L"关于 ... ...", kStyle, 0, r.left, r.top, r.right - r.left, r.bottom - r.top)) {
+        if (!w->CreateForm(kAboutCaption, kStyle, 0, r.left, r.top, r.right - r.left, r.bottom - r.top)) {
             delete w;
             return;
         }
         instance = w;
+        if (!w->CreateControls()) {
+            DestroyWindow(w->hwnd());  // deletes the object
+            return;
+        }
         ShowWindow(w->hwnd(), SW_SHOWNORMAL);
     }
 
 protected:
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override {
+        switch (msg) {
+        case WM_COMMAND:
+            if (HIWORD(wParam) == STN_CLICKED) {
+                if (LOWORD(wParam) == IDC_ABOUT_LABEL4) Label4_Click();
+                if (LOWORD(wParam) == IDC_ABOUT_LABEL5) Label5_Click();
+            }
+            return 0;
+        case WM_CTLCOLORSTATIC:
+            return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+        case WM_SYSCOLORCHANGE:
+            RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
+            break;
+        default:
+            break;
+        }
+        return Default(msg, wParam, lParam);
+    }
+
     void OnFinalMessage() override {
         if (instance == this) instance = nullptr;
         delete this;
     }
+
+private:
+    bool CreateControls() {
+        using plat::CreateControl;
+        HWND me = hwnd();
+        icons_.Apply(me);
+        // A text a little wider than its box is cut at the edge, not wrapped away.
+        const DWORD label = WS_VISIBLE | WS_CLIPSIBLINGS | SS_LEFTNOWORDWRAP;
+        HWND frame = plat::CreateFrame(me, {240, 360, 3255, 1455}, IDC_ABOUT_FRAME1);
+        if (!frame) return false;
+        // Below the frame, whose top edge crosses the version line's last row.
+        CreateControl(me, L"Static", kVersionLine, label, 0, {1200, 120, 1455, 255}, IDC_ABOUT_LABEL1);
+        // Only the web and e-mail lines react to the mouse.
+        CreateControl(frame, L"Static", kWebLine, label | SS_NOTIFY, 0, {480, 840, 2295, 255},
+                      IDC_ABOUT_LABEL4);
+        CreateControl(frame, L"Static", kMessengerLine, label, 0, {1080, 480, 1215, 255}, IDC_ABOUT_LABEL3);
+        CreateControl(frame, L"Static", kSecondMakerLine, label, 0, {360, 1080, 2655, 255}, IDC_ABOUT_LABEL2);
+        CreateControl(frame, L"Static", kAuthorLine, label | SS_NOTIFY, 0, {1080, 240, 975, 255}, IDC_ABOUT_LABEL5);
+        for (int id : {IDC_ABOUT_LABEL1, IDC_ABOUT_LABEL2, IDC_ABOUT_LABEL3, IDC_ABOUT_LABEL4, IDC_ABOUT_LABEL5})
+            if (!AboutControl(id)) return false;
+        return true;
+    }
+
+    LRESULT OnCtlColorStatic(HDC dc, HWND control) {
+        COLORREF text = GetSysColor(COLOR_BTNTEXT);
+        switch (GetDlgCtrlID(control)) {
+        case IDC_ABOUT_LABEL1: text = kBlack; break;
+        case IDC_ABOUT_LABEL2:
+        case IDC_ABOUT_LABEL4: text = kBlue; break;
+        default: break;
+        }
+        SetTextColor(dc, text);
+        SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+    }
+
+    void Label4_Click() { OpenInBrowser(kMakerWebAddress); }
+    void Label5_Click() { OpenInBrowser(std::wstring(L"mailto:") + kMakerEmail); }
+
+    WindowIcons icons_;
 };
 
 abot* abot::instance = nullptr;
@@ -45,5 +128,22 @@ abot* abot::instance = nullptr;
 
 void ShowAboutWindow() { abot::Open(); }
 HWND AboutWindowHandle() { return abot::instance ? abot::instance->hwnd() : nullptr; }
+
+HWND AboutControl(int id) {
+    HWND about = AboutWindowHandle();
+    if (!about) return nullptr;
+    HWND direct = GetDlgItem(about, id);
+    if (direct) return direct;
+    return GetDlgItem(GetDlgItem(about, IDC_ABOUT_FRAME1), id);
+}
+
+std::wstring BrowserCommandLine(const std::wstring& target) { return std::wstring(kBrowserProgram) + L" " + target; }
+
+void OpenInBrowser(const std::wstring& target) {
+    if (plat::StartProcess(BrowserCommandLine(target), SW_SHOWNORMAL)) return;
+    // Newer systems may have no browser at that path: let the system open
+    // the address with whatever handles it there.
+    ShellExecuteW(nullptr, L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
 
 }  // namespace dialer

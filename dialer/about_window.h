@@ -2,11 +2,38 @@
 #pragma once
 #include <windows.h>
 
+#include <string>
+
 namespace dialer {
+
+// Control identifiers of the About window, also used by tests.
+enum AboutControlId : int {
+    IDC_ABOUT_LABEL1 = 301,
+    IDC_ABOUT_FRAME1,
+    IDC_ABOUT_LABEL2,
+    IDC_ABOUT_LABEL3,
+    IDC_ABOUT_LABEL4,
+    IDC_ABOUT_LABEL5,
+};
+
+extern const wchar_t kAboutCaption[];
+// The browser both clickable lines start; every separator is two backslashes.
+extern const wchar_t kBrowserProgram[];
+// The maker's web site and e-mail address.
+extern const wchar_t kMakerWebAddress[];
+extern const wchar_t kMakerEmail[];
 
 // Opens the About window, or brings the open one forward.
 void ShowAboutWindow();
 // The open About window, or null.
 HWND AboutWindowHandle();
+// A control of the open About window, or null.
+HWND AboutControl(int id);
+
+// The command line that opens target (a web address or a mailto: link) in the browser.
+std::wstring BrowserCommandLine(const std::wstring& target);
+// Starts that command line in a normal, focused window; where the browser
+// program cannot be started, hands target to the system's default handler.
+void OpenInBrowser(const std::wstring& target);
 
 }  // namespace dialer

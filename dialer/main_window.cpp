@@ -1,14 +1,17 @@
 #include "dialer/main_window.h"
 
 #include <commctrl.h>
+#include <imm.h>
 
 #include "dialer/about_window.h"
+#include "dialer/artwork.h"
 #include "dialer/autostart.h"
 #include "dialer/commands.h"
 #include "dialer/settings.h"
 #include "dialer/tray.h"
 #include "platform/controls.h"
 #include "platform/module_path.h"
+#include "platform/picture_box.h"
 #include "platform/process.h"
 #include "platform/text.h"
 #include "platform/units.h"
@@ -30,6 +33,13 @@ const wchar_t kBalloonDisconnected[] = L"宽带连接已断开";
 const wchar_t kUpdaterMissing[] = L"找不到升级程序 update.exe，无法在线升级。\n请确认它与本程序在同一文件夹中。";
 const wchar_t kUpdaterMissingTitle[] = L"提示";
 constexpr DWORD kInfoFlag = NIIF_INFO;
+
+const wchar_t kLabelFontFace[] = L"宋体";
+const wchar_t kTipText1[] =
+    L"在这里填写连接名称，也就是在网络连接里你创建网络拨号的那个连接名称，一般默认的是：宽带连接";
+const wchar_t kTipText2[] = L"请在此输入你的上网帐号！";
+const wchar_t kTipText3[] = L"请在此输入你的密码！";
+const wchar_t kTipCheck1[] = L"如需开机自动连接网络，请选择本项！";
 
 // Client area and its top-left corner on the screen, in twips.
 constexpr int kClientLeft = 4170, kClientTop = 1005, kClientWidth = 4860, kClientHeight = 4080;
@@ -60,7 +70,7 @@ Form1* Form1::Create() {
     // The start-up dial leaves the window minimised and hidden in the tray.
     if (IsWindow(hwnd) && !IsIconic(hwnd)) {
         ShowWindow(hwnd, SW_SHOWNORMAL);
-        SetFocus(form->Control(IDC_COMMAND1));
+        SetFocus(form->Control(IDC_COMMAND1));  // the first focus
     }
     return form;
 }
@@ -69,20 +79,33 @@ bool Form1::CreateControls() {
     using plat::CreateControl;
     HWND me = hwnd();
     const DWORD tab = WS_TABSTOP;
-    const DWORD shown = WS_VISIBLE;
+    const DWORD shown = WS_VISIBLE | WS_CLIPSIBLINGS;
+    const DWORD button = shown | tab | BS_PUSHBUTTON;
+    const DWORD edit = shown | tab | ES_AUTOHSCROLL;
 
-    CreateControl(me, L"Static", L"", shown | SS_NOTIFY, WS_EX_CLIENTEDGE, {120, 120, 4575, 1455}, IDC_PICTURE1);
+    icons_.Apply(me);
+
+    // Tab moves through the children in creation order (and into the frame),
+    // so they are created in the form's tab order: Command1, Picture1,
+    // Command2, Command3, Frame1 (Text3, Text2, Text1), Command4, Check1, Check2.
+    CreateControl(me, L"Button", L"连 接", button, 0, {240, 3600, 975, 375}, IDC_COMMAND1);
+    HWND picture = plat::CreatePictureBox(me, {120, 120, 4575, 1455}, WS_EX_CLIENTEDGE, IDC_PICTURE1);
+    plat::SetPicture(picture, LoadBanner());
+    CreateControl(me, L"Button", L"断 开", button, 0, {1320, 3600, 975, 375}, IDC_COMMAND2);
+    CreateControl(me, L"Button", L"关 于", button, 0, {3480, 3600, 975, 375}, IDC_COMMAND3);
+
     HWND frame = plat::CreateFrame(me, {480, 1680, 3735, 1215}, IDC_FRAME1);
     if (!frame) return false;
-    CreateControl(frame, L"Static", L"连接名称：", shown, 0, {120, 150, 1215, 255}, IDC_LABEL1);
-    CreateControl(frame, L"Static", L"用 户 名：", shown, 0, {120, 510, 1215, 255}, IDC_LABEL2);
-    CreateControl(frame, L"Static", L"密    码：", shown, 0, {120, 870, 1215, 255}, IDC_LABEL3);
-    const DWORD edit = shown | tab | ES_AUTOHSCROLL;
-    CreateControl(frame, L"Edit", L"宽带连接", edit, WS_EX_CLIENTEDGE, {1080, 120, 2535, 315}, IDC_TEXT1);
-    CreateControl(frame, L"Edit", L"", edit, WS_EX_CLIENTEDGE, {1080, 465, 2535, 315}, IDC_TEXT2);
+    // The fields come first inside the frame: above the labels, whose boxes
+    // reach under their left ends, and ahead of them in the tab order.
     CreateControl(frame, L"Edit", L"", edit | ES_PASSWORD, WS_EX_CLIENTEDGE, {1080, 825, 2535, 315}, IDC_TEXT3);
-    SendMessageW(Control(IDC_TEXT3), EM_SETPASSWORDCHAR, L'*', 0);
+    CreateControl(frame, L"Edit", L"", edit, WS_EX_CLIENTEDGE, {1080, 465, 2535, 315}, IDC_TEXT2);
+    CreateControl(frame, L"Edit", L"宽带连接", edit, WS_EX_CLIENTEDGE, {1080, 120, 2535, 315}, IDC_TEXT1);
+    CreateControl(frame, L"Static", L"密    码：", shown, 0, {120, 870, 1215, 255}, IDC_LABEL3);
+    CreateControl(frame, L"Static", L"用 户 名：", shown, 0, {120, 510, 1215, 255}, IDC_LABEL2);
+    CreateControl(frame, L"Static", L"连接名称：", shown, 0, {120, 150, 1215, 255}, IDC_LABEL1);
 
+    CreateControl(me, L"Button", L"升 级", button, 0, {2400, 3600, 975, 375}, IDC_COMMAND4);
     CreateControl(me, L"Button", L"开机自动拨号", shown | tab | BS_AUTOCHECKBOX, 0, {720, 3000, 1455, 255},
                   IDC_CHECK1);
     CreateControl(me, L"Button", L"断网后自动连接", shown | tab | BS_AUTOCHECKBOX, 0, {2400, 3000, 1695, 255},
@@ -90,18 +113,101 @@ bool Form1::CreateControls() {
     // The two flag fields only carry text; they are never shown.
     CreateControl(me, L"Edit", L"", ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, {840, 3240, 975, 270}, IDC_TEXT4);
     CreateControl(me, L"Edit", L"", ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, {2520, 3240, 975, 270}, IDC_TEXT5);
-    CreateControl(me, L"Static", L"", shown | SS_ETCHEDHORZ, 0, {240, 3480, 4320, 15}, IDC_LINE1);
+    // A 1-pixel line: an empty static filled with the line colour (WM_CTLCOLORSTATIC).
+    CreateControl(me, L"Static", L"", shown, 0, {240, 3480, 4320, 15}, IDC_LINE1);
 
-    const DWORD button = shown | tab | BS_PUSHBUTTON;
-    CreateControl(me, L"Button", L"连 接", button, 0, {240, 3600, 975, 375}, IDC_COMMAND1);
-    CreateControl(me, L"Button", L"断 开", button, 0, {1320, 3600, 975, 375}, IDC_COMMAND2);
-    CreateControl(me, L"Button", L"升 级", button, 0, {2400, 3600, 975, 375}, IDC_COMMAND4);
-    CreateControl(me, L"Button", L"关 于", button, 0, {3480, 3600, 975, 375}, IDC_COMMAND3);
-
-    for (int id : {IDC_TEXT1, IDC_TEXT2, IDC_TEXT3, IDC_TEXT4, IDC_TEXT5, IDC_CHECK1, IDC_CHECK2, IDC_COMMAND1,
-                   IDC_COMMAND2, IDC_COMMAND3, IDC_COMMAND4})
+    for (int id : {IDC_PICTURE1, IDC_TEXT1, IDC_TEXT2, IDC_TEXT3, IDC_TEXT4, IDC_TEXT5, IDC_LABEL1, IDC_LABEL2,
+                   IDC_LABEL3, IDC_CHECK1, IDC_CHECK2, IDC_COMMAND1, IDC_COMMAND2, IDC_COMMAND3, IDC_COMMAND4,
+                   IDC_LINE1})
         if (!Control(id)) return false;
+
+    for (int id : {IDC_TEXT1, IDC_TEXT2, IDC_TEXT3, IDC_TEXT4, IDC_TEXT5})
+        SendMessageW(Control(id), EM_SETLIMITTEXT, 0, 0);  // no limit of their own
+    SendMessageW(Control(IDC_TEXT3), EM_SETPASSWORDCHAR, L'*', 0);
+    // A password is typed letter by letter: no input method composition.
+    ImmAssociateContext(Control(IDC_TEXT3), nullptr);
+
+    labelFont_.reset(CreateLabelFont());
+    for (int id : {IDC_LABEL1, IDC_LABEL2, IDC_LABEL3})
+        SendMessageW(Control(id), WM_SETFONT, reinterpret_cast<WPARAM>(labelFont_.get()), FALSE);
+
+    CreateToolTips();
     return true;
+}
+
+HFONT Form1::CreateLabelFont() {
+    plat::WindowDC screen(nullptr);
+    const int dpi = screen ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 96;
+    // 10.5 pt: the height in pixels is 10.5 / 72 inch at the screen's DPI.
+    return CreateFontW(-MulDiv(105, dpi, 720), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, GB2312_CHARSET,
+                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                       kLabelFontFace);
+}
+
+void Form1::CreateToolTips() {
+    INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&icc);
+    // Owned by the form: it goes when the form goes.
+    toolTip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd(), nullptr,
+                               GetModuleHandleW(nullptr), nullptr);
+    if (!toolTip_) return;
+    const struct {
+        int id;
+        const wchar_t* text;
+    } tips[] = {
+        {IDC_TEXT1, kTipText1},
+        {IDC_TEXT2, kTipText2},
+        {IDC_TEXT3, kTipText3},
+        {IDC_CHECK1, kTipCheck1},
+    };
+    for (const auto& tip : tips) {
+        TTTOOLINFOW ti{};
+        // The size every comctl32 version accepts.
+        ti.cbSize = TTTOOLINFOW_V2_SIZE;
+        ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        ti.hwnd = hwnd();
+        ti.uId = reinterpret_cast<UINT_PTR>(Control(tip.id));
+        ti.lpszText = const_cast<wchar_t*>(tip.text);
+        SendMessageW(toolTip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+    }
+}
+
+LRESULT Form1::OnCtlColor(UINT msg, HDC dc, HWND control) {
+    const int id = GetDlgCtrlID(control);
+    if (msg == WM_CTLCOLOREDIT && id == IDC_TEXT1) {
+        // The connection name sits on the scroll-bar colour.
+        SetBkColor(dc, GetSysColor(COLOR_SCROLLBAR));
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_SCROLLBAR));
+    }
+    if (msg == WM_CTLCOLORSTATIC && id == IDC_LINE1)
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_ACTIVEBORDER));
+    if (msg == WM_CTLCOLORSTATIC && (id == IDC_LABEL1 || id == IDC_LABEL2 || id == IDC_LABEL3)) {
+        // Labels: button text on the form's face colour.
+        SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+        SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+    }
+    return Default(msg, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control));
+}
+
+void Form1::OnActivate(WPARAM wParam) {
+    // Like a dialog: the focus leaves with the window and comes back to the
+    // same control, the first time to Command1.
+    if (LOWORD(wParam) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        if (focus && IsChild(hwnd(), focus)) lastFocus_ = focus;
+        return;
+    }
+    if (HIWORD(wParam)) return;  // activated while minimised
+    RestoreFocus();
+}
+
+void Form1::RestoreFocus() {
+    HWND target = lastFocus_;
+    if (!target || !IsChild(hwnd(), target) || !IsWindowVisible(target) || !IsWindowEnabled(target))
+        target = Control(IDC_COMMAND1);
+    SetFocus(target);
 }
 
 void Form1::BuildPopupMenu() {
@@ -193,7 +299,14 @@ void Form1::Form_Resize(WPARAM sizeType) {
 }
 
 void Form1::RestoreFromTray() {
-    ShowWindow(hwnd(), SW_SHOWNORMAL);
+    // The normal state, even when the window was maximised before it went to the tray.
+    WINDOWPLACEMENT wp{};
+    wp.length = sizeof(wp);
+    GetWindowPlacement(hwnd(), &wp);
+    wp.flags &= ~WPF_RESTORETOMAXIMIZED;
+    wp.showCmd = SW_SHOWNORMAL;
+    SetWindowPlacement(hwnd(), &wp);
+    if (IsZoomed(hwnd())) ShowWindow(hwnd(), SW_RESTORE);
     SetForegroundWindow(hwnd());
 }
 
@@ -288,6 +401,20 @@ LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
         Form_Resize(wParam);
         break;
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORSTATIC:
+        return OnCtlColor(msg, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_SYSCOLORCHANGE:
+        // Colours are read from the system on every paint; repaint with the new scheme.
+        if (toolTip_) SendMessageW(toolTip_, WM_SYSCOLORCHANGE, wParam, lParam);
+        RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
+        break;
+    case WM_ACTIVATE:
+        OnActivate(wParam);
+        return 0;
+    case WM_SETFOCUS:
+        RestoreFocus();
+        return 0;
     case WM_CLOSE:
         Unload();
         return 0;

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "dialer/artwork.h"
 #include "platform/handles.h"
 #include "platform/window.h"
 
@@ -53,6 +54,8 @@ public:
 
     HWND Control(int id) const;
     HMENU PopupMenu() const { return mSysPopup_.get(); }
+    // The tooltip control of Text1, Text2, Text3 and Check1.
+    HWND ToolTip() const { return toolTip_; }
     bool Timer1Enabled() const { return timer1Enabled_; }
 
     // Unloads the window as closing it does: saves and removes the tray icon.
@@ -66,6 +69,11 @@ private:
     Form1() = default;
     bool CreateControls();
     void BuildPopupMenu();
+    static HFONT CreateLabelFont();
+    void CreateToolTips();
+    LRESULT OnCtlColor(UINT msg, HDC dc, HWND control);
+    void OnActivate(WPARAM wParam);
+    void RestoreFocus();
 
     // Handlers, named after control and event.
     void Form_Load();
@@ -97,6 +105,10 @@ private:
     void StartDial();
 
     plat::UniqueMenu mSysPopup_;
+    plat::UniqueFont labelFont_;  // the three labels' font
+    WindowIcons icons_;
+    HWND toolTip_ = nullptr;  // owned by the window
+    HWND lastFocus_ = nullptr;
     bool timer1Enabled_ = false;
     bool unloaded_ = false;
     UINT taskbarCreatedMessage_ = 0;

@@ -75,6 +75,12 @@ struct ModuleTraits {
     static void close(HMODULE h) { ::FreeLibrary(h); }
 };
 
+struct GlobalMemTraits {
+    using type = HGLOBAL;
+    static HGLOBAL invalid() { return nullptr; }
+    static void close(HGLOBAL h) { ::GlobalFree(h); }
+};
+
 using UniqueHandle = Unique<KernelHandleTraits>;
 using UniqueFile = Unique<FileHandleTraits>;
 using UniqueMemDC = Unique<MemDCTraits>;
@@ -86,6 +92,32 @@ using UniqueRegKey = Unique<RegKeyTraits>;
 using UniqueIcon = Unique<IconTraits>;
 using UniqueMenu = Unique<MenuTraits>;
 using UniqueModule = Unique<ModuleTraits>;
+using UniqueGlobal = Unique<GlobalMemTraits>;
+
+// One reference to a COM interface, released at the end of the scope.
+template <typename T>
+class ComRef {
+public:
+    ComRef() noexcept = default;
+    ~ComRef() { reset(); }
+    ComRef(const ComRef&) = delete;
+    ComRef& operator=(const ComRef&) = delete;
+    T* get() const noexcept { return p_; }
+    T* operator->() const noexcept { return p_; }
+    explicit operator bool() const noexcept { return p_ != nullptr; }
+    // For the out-parameter of a creating call; drops what was held.
+    T** put() noexcept {
+        reset();
+        return &p_;
+    }
+    void reset() noexcept {
+        if (p_) p_->Release();
+        p_ = nullptr;
+    }
+
+private:
+    T* p_ = nullptr;
+};
 
 // A DC borrowed from a window (GetDC / GetWindowDC), given back with ReleaseDC.
 class WindowDC {

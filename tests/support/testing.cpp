@@ -26,6 +26,12 @@ bool PumpUntil(const std::function<bool()>& pred, DWORD timeoutMs) {
     return true;
 }
 
+std::wstring ControlText(HWND hwnd) {
+    wchar_t buf[1024] = {};
+    GetWindowTextW(hwnd, buf, 1024);
+    return buf;
+}
+
 std::wstring TestBinFolder() {
     wchar_t buf[MAX_PATH];
     DWORD n = GetModuleFileNameW(nullptr, buf, MAX_PATH);
@@ -56,6 +62,12 @@ CommandRecord::~CommandRecord() {
 
 std::vector<std::wstring> CommandRecord::Lines() const {
     std::vector<std::wstring> lines;
+    for (const auto& e : Entries()) lines.push_back(e.commandLine);
+    return lines;
+}
+
+std::vector<StartedCommand> CommandRecord::Entries() const {
+    std::vector<StartedCommand> lines;
     HANDLE f = CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                            0, nullptr);
     if (f == INVALID_HANDLE_VALUE) return lines;
@@ -70,7 +82,15 @@ std::vector<std::wstring> CommandRecord::Lines() const {
         int n = MultiByteToWideChar(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), nullptr, 0);
         std::wstring w(static_cast<size_t>(n), L'\0');
         MultiByteToWideChar(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), w.data(), n);
-        lines.push_back(w);
+        StartedCommand c;
+        size_t tab = w.find(L'\t');
+        if (tab != std::wstring::npos) {
+            c.show = _wtoi(w.substr(0, tab).c_str());
+            c.commandLine = w.substr(tab + 1);
+        } else {
+            c.commandLine = w;
+        }
+        lines.push_back(c);
     }
     return lines;
 }

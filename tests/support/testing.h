@@ -15,11 +15,18 @@ bool PumpUntil(const std::function<bool()>& pred, DWORD timeoutMs = 5000);
 
 // Where the fixture programs (rasdial.exe, update.exe) record their command
 // lines. Construct one per test: it points them at a fresh file.
+struct StartedCommand {
+    int show = -1;  // the ShowWindow style asked for (SW_HIDE 0, SW_SHOWNORMAL 1), -1 none
+    std::wstring commandLine;
+};
+
 class CommandRecord {
 public:
     CommandRecord();
     ~CommandRecord();
+    // Command lines, in the order the programs were started.
     std::vector<std::wstring> Lines() const;
+    std::vector<StartedCommand> Entries() const;
     // Waits (pumping messages) until at least n lines are there.
     std::vector<std::wstring> WaitForLines(size_t n, DWORD timeoutMs = 8000) const;
     const std::wstring& path() const { return path_; }
@@ -27,6 +34,8 @@ public:
 private:
     std::wstring path_;
 };
+
+std::wstring ControlText(HWND hwnd);
 
 // Folder of the running test executable (where the fixtures are).
 std::wstring TestBinFolder();

@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Renders the artwork from the SVG sources in src/ and packs it:
+#   vornadel.ico  window icon, 48/32/16 px at 4, 8 and 32 bits per pixel
+#   xptray.ico    tray icon, 32/16 px at 4, 8 and 32 bits per pixel
+#   banner.jpg    the main window's 308 x 99 banner
+# The results are committed, so building the programs needs none of these tools.
+# Needs rsvg-convert (librsvg2-bin), ImageMagick and python3.
+set -euo pipefail
+for tool in rsvg-convert python3; do
+  command -v "$tool" >/dev/null || { echo "$tool is missing (packages librsvg2-bin, python3)" >&2; exit 1; }
+done
+here=$(cd "$(dirname "$0")" && pwd)
+src=$here/src
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# The ImageMagick 6 binary itself, not any wrapper ahead of it on the PATH.
+if [ -x /usr/bin/convert ]; then magick=/usr/bin/convert; else magick=convert; fi
+
+# raw SVG SIZE -> RGBA bytes of the rendering at SIZE x SIZE
+raw() {
+  rsvg-convert -w "$2" -h "$2" "$1" -o "$work/r.png"
+  "$magick" "$work/r.png" -depth 8 "rgba:$work/$(basename "$1" .svg)-$2.rgba"
+  echo "$work/$(basename "$1" .svg)-$2.rgba"
+}
+
+entries=()
+for size in 48 32 16; do
+  svg=$src/icon.svg
+  [ "$size" = 16 ] && svg=$src/icon-16.svg
+  file=$(raw "$svg" "$size")
+  for bpp in 4 8 32; do entries+=("$size:$bpp:$file"); done
+done
+python3 "$src/icopack.py" "$here/vornadel.ico" "${entries[@]}"
+
+entries=()
+for size in 32 16; do
+  file=$(raw "$src/xptray.svg" "$size")
+  for bpp in 4 8 32; do entries+=("$size:$bpp:$file"); done
+done
+python3 "$src/icopack.py" "$here/xptray.ico" "${entries[@]}"
+
+rsvg-convert -w 308 -h 99 "$src/banner.svg" -o "$work/banner.png"
+# Baseline (not progressive) JPEG without metadata: every decoder reads it,
+# and the file only changes when the picture does.
+"$magick" "$work/banner.png" -background '#0b2f7a' -flatten -strip -interlace none \
+  -sampling-factor 2x2 -quality 90 "$here/banner.jpg"
+echo "wrote vornadel.ico xptray.ico banner.jpg in $here"

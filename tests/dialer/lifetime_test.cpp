@@ -1,0 +1,173 @@
+// Ending the dialer: closing saves the connection fields, an outside kill
+// saves nothing; a second window keeps the program alive. These run the
+// real vornadel.exe from a folder whose path holds spaces.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "dialer/main_window.h"
+#include "platform/handles.h"
+#include "tests/support/testing.h"
+
+using namespace testing_support;
+
+namespace {
+
+std::wstring DialerExe() { return TestBinFolder() + L"\\dialer\\vornadel.exe"; }
+
+struct FindArgs {
+    DWORD pid;
+    const wchar_t* caption;
+    HWND found;
+};
+
+BOOL CALLBACK FindTopLevel(HWND hwnd, LPARAM lp) {
+    auto* a = reinterpret_cast<FindArgs*>(lp);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    wchar_t text[128] = {};
+    GetWindowTextW(hwnd, text, 128);
+    if (pid == a->pid && lstrcmpW(text, a->caption) == 0) {
+        a->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND FindWindowOf(DWORD pid, const wchar_t* caption) {
+    FindArgs a{pid, caption, nullptr};
+    EnumWindows(FindTopLevel, reinterpret_cast<LPARAM>(&a));
+    return a.found;
+}
+
+class InstalledDialer : public ::testing::Test {
+protected:
+    void SetUp() override {
+        RemoveSettingsFile();
+        DeleteRunValue();
+        // A copy in a folder with spaces, with its fixtures beside it.
+        folder_ = TempFolder() + L"\\Vornadel Test " + std::to_wstring(GetCurrentProcessId());
+        CreateDirectoryW(folder_.c_str(), nullptr);
+        ASSERT_TRUE(CopyFileW(DialerExe().c_str(), (folder_ + L"\\vornadel.exe").c_str(), FALSE));
+        ASSERT_TRUE(CopyFileW((TestBinFolder() + L"\\rasdial.exe").c_str(), (folder_ + L"\\rasdial.exe").c_str(),
+                              FALSE));
+    }
+    void TearDown() override {
+        if (process_) {
+            TerminateProcess(process_.get(), 0);
+            WaitForSingleObject(process_.get(), 5000);
+        }
+        DeleteFileW((folder_ + L"\\vornadel.exe").c_str());
+        DeleteFileW((folder_ + L"\\rasdial.exe").c_str());
+        DeleteFileW((folder_ + L"\\update.exe").c_str());
+        RemoveDirectoryW(folder_.c_str());
+        RemoveSettingsFile();
+        DeleteRunValue();
+    }
+
+    HWND Start() {
+        std::wstring cmd = L"\"" + folder_ + L"\\vornadel.exe\"";
+        STARTUPINFOW si{};
+        si.cb = sizeof(si);
+        PROCESS_INFORMATION pi{};
+        // Started from another current directory, as the Run key does.
+        if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, TempFolder().c_str(), &si,
+                            &pi))
+            return nullptr;
+        process_.reset(pi.hProcess);
+        CloseHandle(pi.hThread);
+        pid_ = pi.dwProcessId;
+        HWND main = nullptr;
+        // Shown once its start-up has run (no dial happens in these tests).
+        PumpUntil([&] { return (main = FindWindowOf(pid_, dialer::kMainCaption)) != nullptr && IsWindowVisible(main); },
+                  15000);
+        return main;
+    }
+
+    bool WaitForExit(DWORD ms) { return WaitForSingleObject(process_.get(), ms) == WAIT_OBJECT_0; }
+
+    std::wstring folder_;
+    plat::UniqueHandle process_;
+    DWORD pid_ = 0;
+};
+
+HWND FieldOf(HWND main, int id) {
+    HWND direct = GetDlgItem(main, id);
+    return direct ? direct : GetDlgItem(GetDlgItem(main, dialer::IDC_FRAME1), id);
+}
+
+}  // namespace
+
+TEST_F(InstalledDialer, ClosingSavesTheFieldsAndEnds) {
+    WriteSettingsFileBytes("[Option]\r\nText1=ADSL\r\n");
+    HWND main = Start();
+    ASSERT_TRUE(main);
+    SendMessageW(FieldOf(main, dialer::IDC_TEXT1), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"新 连接"));
+    SendMessageW(FieldOf(main, dialer::IDC_TEXT2), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"user02"));
+    SendMessageW(FieldOf(main, dialer::IDC_TEXT3), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"secret"));
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(WaitForExit(10000));
+    std::string ini = ReadSettingsFileBytes();
+    EXPECT_NE(ini.find("Text1=\xD0\xC2 \xC1\xAC\xBD\xD3"), std::string::npos) << ini;  // GBK
+    EXPECT_NE(ini.find("Text2=user02"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("Text3=secret"), std::string::npos);
+    EXPECT_EQ(ini.find("Vornadel"), std::string::npos) << "flags are not written at exit";
+}
+
+TEST_F(InstalledDialer, KilledFromOutsideSavesNothing) {
+    WriteSettingsFileBytes("[Option]\r\nText1=ADSL\r\n");
+    HWND main = Start();
+    ASSERT_TRUE(main);
+    SendMessageW(FieldOf(main, dialer::IDC_TEXT2), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"user02"));
+    TerminateProcess(process_.get(), 0);
+    ASSERT_TRUE(WaitForExit(5000));
+    EXPECT_EQ(ReadSettingsFileBytes(), "[Option]\r\nText1=ADSL\r\n");
+}
+
+TEST_F(InstalledDialer, RunValueQuotesAPathWithSpaces) {
+    WriteSettingsFileBytes("[Option]\r\nVornadel1=1\r\n");
+    ASSERT_TRUE(Start());
+    RegValue v;
+    PumpUntil([&] { return (v = ReadRunValue()).found; });
+    ASSERT_TRUE(v.found);
+    EXPECT_EQ(v.data, L"\"" + folder_ + L"\\vornadel.Exe\"");
+}
+
+TEST_F(InstalledDialer, OpenAboutWindowKeepsTheProgramRunning) {
+    HWND main = Start();
+    ASSERT_TRUE(main);
+    PostMessageW(main, WM_COMMAND, dialer::IDM_ABOUT, 0);
+    HWND about = nullptr;
+    ASSERT_TRUE(PumpUntil([&] { return (about = FindWindowOf(pid_, L"关于 ... ...")) != nullptr; }));
+    PostMessageW(main, WM_COMMAND, dialer::IDM_EXIT, 0);
+    PumpUntil([&] { return !IsWindow(main); });
+    EXPECT_FALSE(IsWindow(main));
+    EXPECT_FALSE(WaitForExit(500)) << "the About window keeps it alive";
+    PostMessageW(about, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(WaitForExit(10000));
+}
+
+TEST_F(InstalledDialer, MissingUpdaterIsReportedInChinese) {
+    HWND main = Start();
+    ASSERT_TRUE(main);
+    // Posted: the click's handler runs a modal box in the dialer.
+    PostMessageW(main, WM_COMMAND, dialer::IDM_UPDATE, 0);
+    HWND box = nullptr;
+    ASSERT_TRUE(PumpUntil([&] {
+        HWND w = nullptr;
+        while ((w = FindWindowExW(nullptr, w, L"#32770", nullptr)) != nullptr) {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(w, &pid);
+            // Only once it is up and filled in.
+            if (pid == pid_ && IsWindowVisible(w) && GetDlgItem(w, 0xFFFF)) return (box = w) != nullptr;
+        }
+        return false;
+    }));
+    EXPECT_EQ(ControlText(box), L"提示");
+    std::wstring text = ControlText(GetDlgItem(box, 0xFFFF));
+    EXPECT_NE(text.find(L"找不到升级程序"), std::wstring::npos);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(PumpUntil([&] { return !IsWindow(box); }));
+    EXPECT_TRUE(IsWindow(main));
+}
