@@ -8,7 +8,7 @@ set -euo pipefail
 packages=(
   cmake make g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest
   wine wine64 fonts-wine
-  xvfb x11-apps xdotool imagemagick fonts-wqy-microhei
+  xvfb x11-apps x11-utils xdotool imagemagick fonts-wqy-microhei
   locales python3 curl
 )
 

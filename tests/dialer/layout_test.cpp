@@ -131,9 +131,11 @@ TEST_F(MainWindowLook, EveryControlSitsAtItsDesignPlace) {
     GetClientRect(Frame(), &fc);
     EXPECT_EQ(fc.right, 249);
     EXPECT_EQ(fc.bottom, 81);
-    // Push buttons and check boxes of the right kind, no access keys anywhere.
-    for (int id : {IDC_COMMAND1, IDC_COMMAND2, IDC_COMMAND3, IDC_COMMAND4})
-        EXPECT_EQ(GetWindowLongW(C(id), GWL_STYLE) & BS_TYPEMASK, BS_PUSHBUTTON);
+    // Push buttons (drawn by the skin) and check boxes of the right kind, no access keys anywhere.
+    for (int id : {IDC_COMMAND1, IDC_COMMAND2, IDC_COMMAND3, IDC_COMMAND4}) {
+        EXPECT_EQ(GetWindowLongW(C(id), GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW);
+        EXPECT_NE(GetPropW(C(id), L"PROCADDR"), nullptr);
+    }
     for (int id : {IDC_CHECK1, IDC_CHECK2}) {
         EXPECT_EQ(GetWindowLongW(C(id), GWL_STYLE) & BS_TYPEMASK, BS_AUTOCHECKBOX);
         EXPECT_EQ(SendMessageW(C(id), BM_GETCHECK, 0, 0), BST_UNCHECKED);
