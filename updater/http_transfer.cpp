@@ -32,6 +32,7 @@ struct HttpTransfer::Shared {
     DWORD asyncError = 0;
     DWORD available = 0;
     DWORD bytesRead = 0;
+    std::vector<unsigned char> block = std::vector<unsigned char>(kReadBlock);
 
     ~Shared() {
         if (asyncDone) CloseHandle(asyncDone);
@@ -119,8 +120,6 @@ HttpTransfer::~HttpTransfer() { Close(); }
 
 bool HttpTransfer::Execute(const std::wstring& url, HWND window, UINT message) {
     Close();
-    buffer_.clear();
-    bufferPos_ = 0;
     drained_ = false;
 
     std::wstring scheme(16, L'\0'), host(256, L'\0'), path(2048, L'\0'), extra(2048, L'\0');
@@ -228,8 +227,7 @@ std::wstring HttpTransfer::GetHeader(const std::wstring& name) const {
 }
 
 HttpTransfer::ChunkResult HttpTransfer::FillBuffer() {
-    buffer_.clear();
-    bufferPos_ = 0;
+    bufferPos_ = bufferEnd_ = 0;
     Shared* shared = shared_;
     if (!request_ || !shared || !shared->responseArrived.load()) return ChunkResult::Failed;
     // A pending call is completed through the callback; each pass either
@@ -245,16 +243,16 @@ HttpTransfer::ChunkResult HttpTransfer::FillBuffer() {
         if (shared->available == 0) return ChunkResult::End;
         // A full internal buffer means the data arrives faster than it is
         // taken: then one large read replaces many small ones.
-        buffer_.resize(shared->available >= kBurstAvailable ? kReadBlock : std::min<DWORD>(shared->available, kReadBlock));
+        const DWORD want =
+            shared->available >= kBurstAvailable ? kReadBlock : std::min<DWORD>(shared->available, kReadBlock);
         shared->bytesRead = 0;
-        if (!InternetReadFile(request_.get(), buffer_.data(), static_cast<DWORD>(buffer_.size()),
-                              &shared->bytesRead)) {
+        if (!InternetReadFile(request_.get(), shared->block.data(), want, &shared->bytesRead)) {
             if (GetLastError() != ERROR_IO_PENDING) return ChunkResult::Failed;
             if (WaitForSingleObject(shared->asyncDone, kWaitLimitMs) != WAIT_OBJECT_0) return ChunkResult::Failed;
             if (!shared->asyncResult) return ChunkResult::Failed;
         }
-        buffer_.resize(std::min<size_t>(shared->bytesRead, buffer_.size()));
-        return buffer_.empty() ? ChunkResult::End : ChunkResult::Data;
+        bufferEnd_ = std::min<size_t>(shared->bytesRead, want);
+        return bufferEnd_ == 0 ? ChunkResult::End : ChunkResult::Data;
     }
     return ChunkResult::Failed;
 }
@@ -262,7 +260,7 @@ HttpTransfer::ChunkResult HttpTransfer::FillBuffer() {
 HttpTransfer::ChunkResult HttpTransfer::GetChunk(size_t maxBytes, std::vector<unsigned char>& piece) {
     piece.clear();
     while (piece.size() < maxBytes && !drained_) {
-        if (bufferPos_ >= buffer_.size()) {
+        if (bufferPos_ >= bufferEnd_) {
             ChunkResult r = FillBuffer();
             if (r == ChunkResult::Failed) {
                 piece.clear();
@@ -273,9 +271,9 @@ HttpTransfer::ChunkResult HttpTransfer::GetChunk(size_t maxBytes, std::vector<un
                 break;
             }
         }
-        size_t take = std::min(maxBytes - piece.size(), buffer_.size() - bufferPos_);
-        piece.insert(piece.end(), buffer_.begin() + static_cast<std::ptrdiff_t>(bufferPos_),
-                     buffer_.begin() + static_cast<std::ptrdiff_t>(bufferPos_ + take));
+        const size_t take = std::min(maxBytes - piece.size(), bufferEnd_ - bufferPos_);
+        const unsigned char* from = shared_->block.data() + bufferPos_;
+        piece.insert(piece.end(), from, from + take);
         bufferPos_ += take;
     }
     return piece.empty() ? ChunkResult::End : ChunkResult::Data;
@@ -295,9 +293,7 @@ void HttpTransfer::Close() {
     connection_.reset();
     session_.reset();
     if (shared) shared->Release();
-    buffer_.clear();
-    buffer_.shrink_to_fit();
-    bufferPos_ = 0;
+    bufferPos_ = bufferEnd_ = 0;
 }
 
 }  // namespace updater

@@ -83,8 +83,10 @@ private:
     InetHandle session_;
     InetHandle connection_;
     InetHandle request_;
-    std::vector<unsigned char> buffer_;
+    // Unread part of the last block read; the block itself is shared with
+    // WinINet, which may still be filling it when a wait is given up.
     size_t bufferPos_ = 0;
+    size_t bufferEnd_ = 0;
     bool drained_ = false;
 };
 
