@@ -10,6 +10,9 @@ namespace {
 // WinINet hands the body out in whatever amounts the socket delivers; reading
 // it in larger blocks keeps the per-call cost of small pieces low.
 constexpr DWORD kReadBlock = 64 * 1024;
+// When at least this much is waiting, data comes faster than it is taken and
+// one whole block is asked for; otherwise only what is there, so a slow link
+// never holds the window for a block's worth of data.
 constexpr DWORD kBurstAvailable = 8 * 1024;
 // Our own bound on a wait, after WinINet's time-outs should have ended it.
 constexpr DWORD kWaitLimitMs = kRequestTimeoutMs + 5000;
@@ -241,8 +244,6 @@ HttpTransfer::ChunkResult HttpTransfer::FillBuffer() {
             continue;
         }
         if (shared->available == 0) return ChunkResult::End;
-        // A full internal buffer means the data arrives faster than it is
-        // taken: then one large read replaces many small ones.
         const DWORD want =
             shared->available >= kBurstAvailable ? kReadBlock : std::min<DWORD>(shared->available, kReadBlock);
         shared->bytesRead = 0;
