@@ -239,16 +239,6 @@ void Form1::SetChecked(int id, bool on) {
     if (id == IDC_CHECK2) Check2_Click();
 }
 
-void Form1::SetTimer1Enabled(bool on) {
-    // Enabling a running timer must not restart its interval.
-    if (on == timer1Enabled_) return;
-    timer1Enabled_ = on;
-    if (on)
-        SetTimer(hwnd(), kTimer1Id, kTimer1Interval, nullptr);
-    else
-        KillTimer(hwnd(), kTimer1Id);
-}
-
 void Form1::StartDial() {
     plat::StartProcess(DialCommandLine(Text(IDC_TEXT1), Text(IDC_TEXT2), Text(IDC_TEXT3)), SW_HIDE);
 }
@@ -276,7 +266,7 @@ void Form1::Form_Load() {
     SetChecked(IDC_CHECK2, Text(IDC_TEXT5) == L"1");
 
     if (Text(IDC_TEXT1).empty()) SetText(IDC_TEXT1, kDefaultConnectionName);
-    SetTimer1Enabled(Checked(IDC_CHECK2));
+    Timer1.SetEnabled(hwnd(), Checked(IDC_CHECK2));
 }
 
 void Form1::Form_Unload() {
@@ -290,7 +280,7 @@ void Form1::Unload() {
     if (unloaded_) return;
     unloaded_ = true;
     Form_Unload();
-    SetTimer1Enabled(false);
+    Timer1.SetEnabled(hwnd(), false);
     DestroyWindow(hwnd());
 }
 
@@ -359,7 +349,7 @@ void Form1::Check1_Click() {
 
 void Form1::Check2_Click() {
     const bool on = Checked(IDC_CHECK2);
-    SetTimer1Enabled(on);
+    Timer1.SetEnabled(hwnd(), on);
     WriteIni(kSettingsSection, L"Vornadel2", on ? L"1" : L"0");
 }
 
@@ -396,7 +386,7 @@ LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         if (wParam == kTrayIconId) TrayIcon_Notify(static_cast<UINT>(lParam));
         return 0;
     case WM_TIMER:
-        if (wParam == kTimer1Id && timer1Enabled_) Timer1_Timer();
+        if (wParam == kTimer1Id && Timer1.Enabled()) Timer1_Timer();
         return 0;
     case WM_SIZE:
         Form_Resize(wParam);

@@ -56,7 +56,7 @@ public:
     HMENU PopupMenu() const { return mSysPopup_.get(); }
     // The tooltip control of Text1, Text2, Text3 and Check1.
     HWND ToolTip() const { return toolTip_; }
-    bool Timer1Enabled() const { return timer1Enabled_; }
+    bool Timer1Enabled() const { return Timer1.Enabled(); }
 
     // Unloads the window as closing it does: saves and removes the tray icon.
     void Unload();
@@ -100,7 +100,6 @@ private:
     bool Checked(int id) const;
     // Setting a box from code runs its click handler when the state changes.
     void SetChecked(int id, bool on);
-    void SetTimer1Enabled(bool on);
     void RestoreFromTray();
     void StartDial();
 
@@ -109,7 +108,7 @@ private:
     WindowIcons icons_;
     HWND toolTip_ = nullptr;  // owned by the window
     HWND lastFocus_ = nullptr;
-    bool timer1Enabled_ = false;
+    plat::WindowTimer Timer1{kTimer1Id, kTimer1Interval};
     bool unloaded_ = false;
     UINT taskbarCreatedMessage_ = 0;
 };

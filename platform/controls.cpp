@@ -2,6 +2,7 @@
 
 #include "platform/handles.h"
 #include "platform/units.h"
+#include "platform/window.h"
 
 namespace plat {
 
@@ -36,19 +37,6 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
-bool EnsureFrameClass() {
-    static ATOM atom = 0;
-    if (atom) return true;
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = FrameProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kFrameClassName;
-    atom = RegisterClassExW(&wc);
-    return atom != 0;
-}
 
 }  // namespace
 
@@ -78,7 +66,7 @@ HWND CreateControl(HWND parent, const wchar_t* className, const wchar_t* text, D
 }
 
 HWND CreateFrame(HWND parent, const Placement& twips, int id) {
-    if (!EnsureFrameClass()) return nullptr;
+    if (!EnsureWindowClass(kFrameClassName, FrameProc, COLOR_BTNFACE + 1)) return nullptr;
     return CreateControl(parent, kFrameClassName, L"", WS_VISIBLE | WS_CLIPSIBLINGS, WS_EX_CONTROLPARENT, twips, id);
 }
 

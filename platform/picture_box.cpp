@@ -8,6 +8,7 @@
 #include <new>
 
 #include "platform/units.h"
+#include "platform/window.h"
 
 namespace plat {
 
@@ -85,24 +86,10 @@ LRESULT CALLBACK PictureBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
-bool EnsurePictureBoxClass() {
-    static ATOM atom = 0;
-    if (atom) return true;
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = PictureBoxProc;
-    wc.cbWndExtra = sizeof(BoxState*);
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.lpszClassName = kPictureBoxClassName;
-    atom = RegisterClassExW(&wc);
-    return atom != 0;
-}
-
 }  // namespace
 
 HWND CreatePictureBox(HWND parent, const Placement& twips, DWORD exStyle, int id) {
-    if (!EnsurePictureBoxClass()) return nullptr;
+    if (!EnsureWindowClass(kPictureBoxClassName, PictureBoxProc, 0, sizeof(BoxState*))) return nullptr;
     return CreateControl(parent, kPictureBoxClassName, L"", WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS, exStyle, twips,
                          id);
 }

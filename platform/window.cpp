@@ -16,22 +16,32 @@ std::vector<HWND>& OpenForms() {
 
 bool g_quitWhenLastFormCloses = false;
 
-bool EnsureFormClass(WNDPROC proc) {
-    static ATOM atom = 0;
-    if (atom) return true;
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.style = CS_DBLCLKS;
-    wc.lpfnWndProc = proc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kFormClassName;
-    atom = RegisterClassExW(&wc);
-    return atom != 0;
-}
 
 }  // namespace
+
+bool EnsureWindowClass(const wchar_t* name, WNDPROC proc, int background, int wndExtra, UINT style) {
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    if (GetClassInfoExW(instance, name, &wc)) return true;
+    wc.style = style;
+    wc.lpfnWndProc = proc;
+    wc.cbWndExtra = wndExtra;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(background));
+    wc.lpszClassName = name;
+    return RegisterClassExW(&wc) != 0;
+}
+
+void WindowTimer::SetEnabled(HWND hwnd, bool on) {
+    if (on == enabled_) return;
+    enabled_ = on;
+    if (on)
+        SetTimer(hwnd, id_, interval_, nullptr);
+    else
+        KillTimer(hwnd, id_);
+}
 
 Window::~Window() {
     // An object that dies before its window must not be reached through it.
@@ -47,7 +57,7 @@ Window* Window::FromHandle(HWND hwnd) {
 }
 
 bool Window::CreateForm(const wchar_t* caption, DWORD style, DWORD exStyle, int x, int y, int w, int h) {
-    if (!EnsureFormClass(&Window::Proc)) return false;
+    if (!EnsureWindowClass(kFormClassName, &Window::Proc, COLOR_BTNFACE + 1, 0, CS_DBLCLKS)) return false;
     HWND hwnd = CreateWindowExW(exStyle, kFormClassName, caption, style, x, y, w, h, nullptr, nullptr,
                                 GetModuleHandleW(nullptr), this);
     return hwnd != nullptr;

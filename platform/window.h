@@ -33,6 +33,25 @@ private:
     HWND hwnd_ = nullptr;
 };
 
+// Registers a window class of this program once; true when it is available.
+// background is a system colour index + 1, or 0 for none.
+bool EnsureWindowClass(const wchar_t* name, WNDPROC proc, int background, int wndExtra = 0, UINT style = 0);
+
+// A window timer with an on/off switch: switching on a running timer keeps
+// its interval going instead of restarting it.
+class WindowTimer {
+public:
+    WindowTimer(UINT_PTR id, UINT interval) : id_(id), interval_(interval) {}
+    void SetEnabled(HWND hwnd, bool on);
+    bool Enabled() const { return enabled_; }
+    UINT_PTR id() const { return id_; }
+
+private:
+    UINT_PTR id_;
+    UINT interval_;
+    bool enabled_ = false;
+};
+
 // Class name of every top-level form of the programs.
 extern const wchar_t kFormClassName[];
 

@@ -6,15 +6,14 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build/x64
 
-bash "$root/scripts/install-deps.sh"
-cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-  -DCMAKE_BUILD_TYPE=Release -DVORNADEL_TESTS=ON >/dev/null
-cmake --build "$build" -j "$(nproc)"
+bash "$root/scripts/build.sh"
 
 "$root/scripts/testbed.sh" "$build" sh -c '
   cd "$1/testbin"
   echo "== dialer start-up"
   "$WINELOADER" startup_bench.exe
+  echo "== skinned button paint and fade"
+  "$WINELOADER" skin_bench.exe
 ' _ "$build"
 
 echo "== updater download"

@@ -8,16 +8,9 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build
 
-bash "$root/scripts/install-deps.sh"
-jobs=$(nproc)
-# The release folder for Windows (32-bit).
-cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-i686.cmake" \
-  -DCMAKE_BUILD_TYPE=Release -DVORNADEL_TESTS=OFF >/dev/null
-cmake --build "$build" --target dist -j "$jobs"
-# What runs here: the same programs built for 64-bit Wine.
-cmake -S "$root" -B "$build/x64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-  -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build/x64" --target dist -j "$jobs"
+# The release folder for Windows (32-bit), and the same programs built for
+# 64-bit Wine, which is what runs here.
+bash "$root/scripts/build.sh" dist
 dist=$build/x64/dist
 echo "release folder for Windows: $build/dist"
 

@@ -48,17 +48,8 @@ void Form2::Form_Load() {
     // normally; only one that does not go is ended from outside.
     AskProcessesToClose(kDialerExeName);
     SetTimer(hwnd(), kEndDialersTimerId, kEndDialersDelay, nullptr);
-    SetTimer1Enabled(true);
+    Timer1.SetEnabled(hwnd(), true);
     ShowWindow(hwnd(), SW_HIDE);
-}
-
-void Form2::SetTimer1Enabled(bool on) {
-    if (on == timer1Enabled_) return;
-    timer1Enabled_ = on;
-    if (on)
-        SetTimer(hwnd(), kTimer1Id, kTimer1Interval, nullptr);
-    else
-        KillTimer(hwnd(), kTimer1Id);
 }
 
 void Form2::EndRemainingDialers() {
@@ -75,7 +66,7 @@ void Form2::Timer1_Timer() {
     // must not start the install again.
     if (installing_) return;
     installing_ = true;
-    SetTimer1Enabled(false);
+    Timer1.SetEnabled(hwnd(), false);
     EndRemainingDialers();
 
     const bool downloadWindowOpen = IsWindow(downloadWindow_) != FALSE;

@@ -34,7 +34,7 @@ public:
     // started in programFolder. The window owns the object.
     static Form2* Create(HWND downloadWindow, const std::wstring& downloadedFile, const std::wstring& programFolder);
 
-    bool Timer1Enabled() const { return timer1Enabled_; }
+    bool Timer1Enabled() const { return Timer1.Enabled(); }
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -49,13 +49,12 @@ private:
     void Form_Load();
     void Timer1_Timer();
     void EndRemainingDialers();
-    void SetTimer1Enabled(bool on);
     HWND MessageBoxOwner() const;
 
     HWND downloadWindow_;
     std::wstring downloadedFile_;
     std::wstring programFolder_;
-    bool timer1Enabled_ = false;
+    plat::WindowTimer Timer1{kTimer1Id, kTimer1Interval};
     bool dialersEnded_ = false;
     bool installing_ = false;
 };
