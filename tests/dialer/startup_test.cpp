@@ -145,3 +145,16 @@ TEST_F(DialerWindowTest, CheckBoxesSwitchRunValueTimerAndFlags) {
     EXPECT_EQ(Text(IDC_TEXT4), L"");
     EXPECT_EQ(Text(IDC_TEXT5), L"");
 }
+
+TEST_F(DialerWindowTest, CorruptSettingsFileStartsCleanly) {
+    std::string junk = "\xFF\xFE[Option\r\n=\r\n[Option]\r\nText2";
+    junk += std::string(100000, 'x');
+    junk += std::string("\0\x01\x80\x81\r\nText3=\x81\r\n", 16);
+    WriteSettingsFileBytes(junk);
+    ASSERT_TRUE(Open());
+    EXPECT_TRUE(Shown()) << "nothing usable stored: no dial, window up";
+    EXPECT_EQ(Text(IDC_TEXT1), L"宽带连接");
+    EXPECT_LE(Text(IDC_TEXT3).size(), 127u);
+    PumpMessages(300);
+    EXPECT_TRUE(record_.Lines().empty());
+}
