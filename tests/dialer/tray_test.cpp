@@ -76,6 +76,30 @@ TEST_F(DialerWindowTest, RightPressOpensPopupMenuInForeground) {
     EXPECT_TRUE(g_probe.formWasForeground);
 }
 
+TEST_F(DialerWindowTest, PopupMenuItemsInOrder) {
+    ASSERT_TRUE(Open());
+    HMENU menu = form_->PopupMenu();
+    ASSERT_TRUE(menu);
+    EXPECT_EQ(GetMenu(hwnd_), nullptr) << "no menu bar";
+    const wchar_t* captions[] = {L"显示", L"连接网络", L"断开网络", L"软件升级", L"关于程序", nullptr, L"退出Vornadel"};
+    ASSERT_EQ(GetMenuItemCount(menu), 7);
+    for (int i = 0; i < 7; ++i) {
+        MENUITEMINFOW info{};
+        wchar_t text[64] = {};
+        info.cbSize = sizeof(info);
+        info.fMask = MIIM_FTYPE | MIIM_STRING | MIIM_STATE;
+        info.dwTypeData = text;
+        info.cch = 64;
+        ASSERT_TRUE(GetMenuItemInfoW(menu, i, TRUE, &info));
+        if (!captions[i]) {
+            EXPECT_TRUE(info.fType & MFT_SEPARATOR);
+            continue;
+        }
+        EXPECT_STREQ(text, captions[i]);
+        EXPECT_FALSE(info.fState & (MFS_DISABLED | MFS_CHECKED));
+    }
+}
+
 TEST_F(DialerWindowTest, MenuAndButtonsStartTheirCommands) {
     StoreSettings("Text1=ADSL\r\n");
     ASSERT_TRUE(Open());
