@@ -10,8 +10,7 @@
 using namespace updater_test;
 using updater::Form1;
 
-namespace {
-
+// Outside the anonymous namespace: gtest's parameterised factories name these types.
 struct DownloadCase {
     const char* name;
     const wchar_t* path;    // on the server; a full address when it has a scheme
@@ -21,6 +20,7 @@ struct DownloadCase {
     friend void PrintTo(const DownloadCase& c, std::ostream* os) { *os << c.name; }
 };
 
+namespace {
 const DownloadCase kCases[] = {
     {"Normal", L"/normal/vornadel.exe", L"文件已经下载完成！", 10000, 10000},
     {"Small", L"/small/vornadel.exe", L"文件已经下载完成！", 500, 500},
@@ -33,6 +33,7 @@ const DownloadCase kCases[] = {
     {"NotAProgram", L"/notexe/vornadel.exe", L"下载的文件不是有效的程序文件", 0, 0},
     {"RefusedConnection", L"http://127.0.0.1:1/refused/vornadel.exe", L"与主机通讯时出现了错误", 0, 0},
 };
+}  // namespace
 
 class DownloadWindow : public ::testing::Test {
 protected:
@@ -65,8 +66,6 @@ void CALLBACK Download::Watch(HWND, UINT, UINT_PTR, DWORD) {
         GetFileAttributesW(watched->folder.File(L"download\\vornadel.exe").c_str()) != INVALID_FILE_ATTRIBUTES)
         watched->finalNameSeenEarly = true;
 }
-
-}  // namespace
 
 TEST_P(Download, SavesOnlyWholeProgramsAndSaysWhatHappened) {
     const DownloadCase& c = GetParam();
