@@ -1,130 +1,20 @@
-// The install step waits three real seconds; these tests each run one whole
-// update, so they are few and each checks everything its run shows.
-#include "updater/install_window.h"
-
+// Whole updates, each with the install step's real three-second wait: few
+// runs, each checking everything it shows.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <string>
-#include <vector>
-
-#include "platform/handles.h"
-#include "platform/text.h"
-#include "platform/units.h"
 #include "platform/window.h"
-#include "tests/support/testing.h"
 #include "tests/updater/updater_test_support.h"
 #include "updater/download_window.h"
 #include "updater/process_kill.h"
 
-using testing_support::PumpMessages;
-using testing_support::PumpUntil;
 using namespace updater_test;
 
 namespace {
 
-constexpr DWORD kClosedNormally = 7;
-constexpr DWORD kTerminated = 0;
-const wchar_t kSavedFields[] = L" Text1=宽带连接 Text2=user Text3=secret";
+constexpr DWORD kClosedNormally = 7;  // the stand-in after WM_CLOSE
+constexpr DWORD kEnded = 0;           // what the updater ends processes with
 
-std::wstring StandinExe() { return StandinFolder() + L"\\standin\\vornadel.exe"; }
-
-std::wstring ImagePathOf(DWORD pid) {
-    plat::UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
-    if (!process) return {};
-    wchar_t buf[MAX_PATH * 2] = {};
-    DWORD size = MAX_PATH * 2;
-    if (!QueryFullProcessImageNameW(process.get(), 0, buf, &size)) return {};
-    return std::wstring(buf, size);
-}
-
-// One whole update in this thread: download from the loopback server into a
-// throw-away program folder, then the install window's run.
-class InstallTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        log = testing_support::TempFolder() + L"\\vornadel-install-" + std::to_wstring(GetCurrentProcessId()) + L".log";
-        DeleteFileW(log.c_str());
-        SetEnvironmentVariableW(L"VORNADEL_STANDIN_LOG", log.c_str());
-        ASSERT_TRUE(WriteFileBytes(Target(), kOldProgram));
-    }
-    void TearDown() override {
-        SetFileAttributesW(Target().c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (IsWindow(download)) DestroyWindow(download);
-        PumpMessages(20);
-        EXPECT_EQ(plat::OpenFormCount(), 0);
-        // A dialer the update started is ours to end.
-        updater::KillProcess(L"vornadel.exe");
-        DeleteFileW(log.c_str());
-    }
-
-    std::wstring Target() const { return folder.File(L"vornadel.exe"); }
-
-    // Runs the update, answering the boxes in order; returns when the
-    // updater's windows are all gone.
-    void RunUpdate(std::vector<int> answers) {
-        updater::DownloadOptions options;
-        options.url = ServerUrl(L"/soft/updates/Vornadel/vornadel.exe");
-        options.programFolder = folder.path();
-        auto* form = updater::Form1::Create(options);
-        ASSERT_NE(form, nullptr);
-        download = form->hwnd();
-        // The boxes record the status line of the download window.
-        MessageBoxAnswerer answerer(std::move(answers), download);
-        ASSERT_TRUE(PumpUntil([&] { return form->outcome() != updater::Form1::Outcome::Running; }, 30000));
-        ASSERT_EQ(form->outcome(), updater::Form1::Outcome::Complete);
-        completedAt = GetTickCount();
-        statusAfterDownload = plat::WindowText(GetDlgItem(download, updater::IDC_LABEL3));
-        installWindowCount = plat::OpenFormCount();
-        HWND install = FindInstallWindow();
-        installHidden = install && !IsWindowVisible(install);
-        if (install) {
-            RECT client{};
-            GetClientRect(install, &client);
-            installClient = {client.right, client.bottom};
-            installCaption = plat::WindowText(install);
-        }
-        ASSERT_TRUE(PumpUntil(
-            [&] {
-                return !IsWindow(download) && plat::OpenFormCount() == 0;
-            },
-            30000));
-        boxes = answerer.boxes();
-        if (!boxes.empty()) {
-            statusDuringBoxes = boxes[0].statusLine;
-            firstBoxAt = boxes[0].shownAt;
-        }
-    }
-
-    HWND FindInstallWindow() const {
-        HWND found = nullptr;
-        for (HWND w = FindWindowExW(nullptr, nullptr, plat::kFormClassName, nullptr); w;
-             w = FindWindowExW(nullptr, w, plat::kFormClassName, nullptr)) {
-            DWORD pid = 0;
-            GetWindowThreadProcessId(w, &pid);
-            if (pid == GetCurrentProcessId() && w != download) found = w;
-        }
-        return found;
-    }
-
-    std::vector<std::wstring> StartLines() const {
-        std::vector<std::wstring> starts;
-        for (const auto& line : ReadLogLines(log))
-            if (line.rfind(L"start ", 0) == 0) starts.push_back(line);
-        return starts;
-    }
-
-    const std::string kOldProgram = "MZ the old dialer";
-    TempProgramFolder folder;
-    std::wstring log;
-    HWND download = nullptr;
-    DWORD completedAt = 0, firstBoxAt = 0;
-    std::wstring statusAfterDownload, statusDuringBoxes, installCaption;
-    int installWindowCount = 0;
-    bool installHidden = false;
-    std::pair<LONG, LONG> installClient{-1, -1};
-    std::vector<BoxRecord> boxes;
-};
+std::wstring NewProgram() { return testing_support::TestBinFolder() + L"\\updater\\standin\\vornadel.exe"; }
 
 void ExpectSuccessBoxes(const std::vector<BoxRecord>& boxes) {
     ASSERT_EQ(boxes.size(), 2u);
@@ -138,73 +28,82 @@ void ExpectSuccessBoxes(const std::vector<BoxRecord>& boxes) {
     EXPECT_FALSE(boxes[1].hasIcon);
 }
 
+class Install : public ::testing::Test {
+protected:
+    void SetUp() override { DeleteFileW(log.c_str()); }
+    void TearDown() override {
+        SetFileAttributesW(folder.File(L"vornadel.exe").c_str(), FILE_ATTRIBUTE_NORMAL);
+        EXPECT_EQ(plat::OpenFormCount(), 0);
+        updater::KillProcess(L"vornadel.exe");  // a dialer the update started
+        DeleteFileW(log.c_str());
+    }
+    // One update in this thread, answering its boxes in order; returns once
+    // the updater's windows are all gone.
+    void RunUpdate(std::vector<int> answers) {
+        auto* form = updater::Form1::Create({ServerUrl(L"/soft/updates/Vornadel/vornadel.exe"), folder.path(), true});
+        ASSERT_NE(form, nullptr);
+        HWND download = form->hwnd();
+        MessageBoxAnswerer answerer(std::move(answers), GetCurrentProcessId(), form->Control(updater::IDC_LABEL3));
+        ASSERT_TRUE(PumpUntil([&] { return form->outcome() != updater::Form1::Outcome::Running; }, 30000));
+        ASSERT_EQ(form->outcome(), updater::Form1::Outcome::Complete);
+        completedAt = GetTickCount();
+        HWND install = nullptr;
+        for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, plat::kFormClassName, nullptr));) {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(w, &pid);
+            if (pid == GetCurrentProcessId() && w != download) install = w;
+        }
+        ASSERT_NE(install, nullptr);
+        EXPECT_EQ(plat::OpenFormCount(), 2);
+        EXPECT_FALSE(IsWindowVisible(install));  // the install window is never seen
+        ASSERT_TRUE(PumpUntil([&] { return !IsWindow(download) && plat::OpenFormCount() == 0; }, 30000));
+        boxes = answerer.boxes;
+    }
+
+    TempProgramFolder folder;
+    std::wstring log = testing_support::TempFolder() + L"\\vornadel-install.log";
+    DWORD completedAt = 0;
+    std::vector<BoxRecord> boxes;
+};
+
 }  // namespace
 
-TEST(InstallWindow, IsHiddenTinyAndRunsItsTimer) {
-    auto* form = updater::Form2::Create(nullptr, L"C:\\nowhere\\vornadel.exe", L"C:\\nowhere");
-    ASSERT_NE(form, nullptr);
-    HWND hwnd = form->hwnd();
-    EXPECT_FALSE(IsWindowVisible(hwnd));
-    EXPECT_EQ(plat::WindowText(hwnd), L"Vornadel升级程序");
-    RECT client{};
-    GetClientRect(hwnd, &client);
-    EXPECT_EQ(client.right, plat::TwipsToPixelsX(90));
-    EXPECT_EQ(client.bottom, plat::TwipsToPixelsY(90));
-    EXPECT_TRUE(form->Timer1Enabled());
-    DestroyWindow(hwnd);
-    EXPECT_EQ(plat::OpenFormCount(), 0);
-}
-
-TEST_F(InstallTest, EndsTheDialersReplacesTheProgramAndStartsItOnYes) {
-    Standin polite(Standin::Dialer, false, log);
-    Standin stubborn(Standin::Dialer, true, log);
-    Standin upper(Standin::DialerUpperCase, true, log);
-    Standin other(Standin::OtherName, false, log);
-    ASSERT_TRUE(polite.started() && stubborn.started() && upper.started() && other.started());
+TEST_F(Install, EndsTheDialersReplacesTheProgramAndStartsItOnYes) {
+    Standin polite(L"standin\\vornadel.exe", false, log);
+    Standin deaf(L"standin\\vornadel.exe", true, log);
+    Standin upper(L"upper\\VORNADEL.EXE", true, log);
+    Standin other(L"other\\xvornadel.exe", false, log);
+    ASSERT_TRUE(polite.started() && deaf.started() && upper.started() && other.started());
 
     RunUpdate({IDOK, IDYES});
-    EXPECT_EQ(statusAfterDownload, updater::kTextDownloadDone);
-    EXPECT_EQ(installWindowCount, 2);
-    EXPECT_TRUE(installHidden);
-    EXPECT_EQ(installCaption, L"Vornadel升级程序");
     ExpectSuccessBoxes(boxes);
-    EXPECT_EQ(statusDuringBoxes, L"正在复制文件......");
+    ASSERT_FALSE(boxes.empty());
+    EXPECT_EQ(boxes[0].statusLine, L"正在复制文件......");
+    EXPECT_GE(boxes[0].shownAt - completedAt, 2900u);  // the install step's wait
 
-    // The one that listens closed by itself and saved its fields; the others
-    // were ended; a name that only contains the dialer's was left alone.
+    // The one that listens closed itself and saved its fields; the others
+    // were ended; a name that merely contains the dialer's was left alone.
     EXPECT_EQ(polite.WaitForExit(5000), kClosedNormally);
-    EXPECT_TRUE(LogHasLine(log, L"saved " + std::to_wstring(polite.pid()) + kSavedFields));
-    EXPECT_EQ(stubborn.WaitForExit(5000), kTerminated);
-    EXPECT_EQ(upper.WaitForExit(5000), kTerminated);
+    EXPECT_TRUE(LogHasLine(log, L"saved " + std::to_wstring(polite.pid) + L" Text1=宽带连接 Text2=user Text3=secret"));
+    EXPECT_EQ(deaf.WaitForExit(5000), kEnded);
+    EXPECT_EQ(upper.WaitForExit(5000), kEnded);
     EXPECT_TRUE(other.Running());
 
-    // The new program is in place, with nothing left over beside it.
-    EXPECT_TRUE(ReadFileBytes(Target()) == ReadFileBytes(StandinExe()));
+    // The new program in place, nothing left beside it, and Yes started it from there.
+    EXPECT_TRUE(ReadFileBytes(folder.File(L"vornadel.exe")) == ReadFileBytes(NewProgram()));
     EXPECT_EQ(FilesIn(folder.path()), (std::vector<std::wstring>{L"download", L"vornadel.exe"}));
-    EXPECT_EQ(FilesIn(folder.File(L"download")), std::vector<std::wstring>{L"vornadel.exe"});
-
-    // Yes started the new dialer from the updater's folder.
-    ASSERT_TRUE(PumpUntil([&] { return StartLines().size() == 5; }, 10000));
-    auto started = updater::FindProcesses(L"vornadel.exe");
-    ASSERT_EQ(started.size(), 1u);
-    std::wstring image = ImagePathOf(started[0]);
-    EXPECT_EQ(CompareStringOrdinal(image.c_str(), -1, Target().c_str(), -1, TRUE), CSTR_EQUAL)
-        << plat::ToAnsi(image);
+    std::vector<DWORD> started;
+    ASSERT_TRUE(PumpUntil([&] { return (started = updater::FindProcesses(L"vornadel.exe")).size() == 1; }, 10000));
+    plat::UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, started[0]));
+    wchar_t image[MAX_PATH * 2] = {};
+    DWORD size = MAX_PATH * 2;
+    ASSERT_TRUE(process && QueryFullProcessImageNameW(process.get(), 0, image, &size));
+    EXPECT_EQ(CompareStringOrdinal(image, -1, folder.File(L"vornadel.exe").c_str(), -1, TRUE), CSTR_EQUAL);
 }
 
-TEST_F(InstallTest, WithNoDialerRunningTheCopyGoesAheadAndNoStartsNothing) {
-    RunUpdate({IDOK, IDNO});
-    ExpectSuccessBoxes(boxes);
-    // The install step waits its three seconds after the download.
-    EXPECT_GE(firstBoxAt - completedAt, 2900u);
-    EXPECT_TRUE(ReadFileBytes(Target()) == ReadFileBytes(StandinExe()));
-    PumpMessages(1000);
-    EXPECT_TRUE(updater::FindProcesses(L"vornadel.exe").empty());
-    EXPECT_TRUE(StartLines().empty());
-}
-
-TEST_F(InstallTest, LockedTargetKeepsTheOldProgramAndSaysSo) {
-    plat::UniqueFile lock(CreateFileW(Target().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+TEST_F(Install, LockedOrReadOnlyTargetKeepsTheOldProgramAndSaysSo) {
+    plat::UniqueFile lock(
+        CreateFileW(folder.File(L"vornadel.exe").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(lock);
     RunUpdate({IDOK});
     lock.reset();
@@ -212,75 +111,24 @@ TEST_F(InstallTest, LockedTargetKeepsTheOldProgramAndSaysSo) {
     EXPECT_EQ(boxes[0].title, L"提示");
     EXPECT_EQ(boxes[0].text, L"升级失败：原程序文件正在被使用，无法替换。\n原来的程序没有改动。");
     EXPECT_EQ(boxes[0].buttons, std::vector<int>{IDOK});
-    EXPECT_TRUE(boxes[0].hasIcon);
-    EXPECT_EQ(ReadFileBytes(Target()), kOldProgram);
+    EXPECT_EQ(ReadFileBytes(folder.File(L"vornadel.exe")), TempProgramFolder::kOldProgram);
+
+    ASSERT_TRUE(SetFileAttributesW(folder.File(L"vornadel.exe").c_str(), FILE_ATTRIBUTE_READONLY));
+    RunUpdate({IDOK});
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, L"升级失败：原程序文件是只读的，无法替换。\n原来的程序没有改动。");
+    EXPECT_EQ(ReadFileBytes(folder.File(L"vornadel.exe")), TempProgramFolder::kOldProgram);
     EXPECT_EQ(FilesIn(folder.path()), (std::vector<std::wstring>{L"download", L"vornadel.exe"}));
     PumpMessages(500);
     EXPECT_TRUE(updater::FindProcesses(L"vornadel.exe").empty());
 }
 
-TEST_F(InstallTest, ReadOnlyTargetKeepsTheOldProgramAndSaysSo) {
-    ASSERT_TRUE(SetFileAttributesW(Target().c_str(), FILE_ATTRIBUTE_READONLY));
-    RunUpdate({IDOK});
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].title, L"提示");
-    EXPECT_EQ(boxes[0].text, L"升级失败：原程序文件是只读的，无法替换。\n原来的程序没有改动。");
-    EXPECT_EQ(ReadFileBytes(Target()), kOldProgram);
-    PumpMessages(500);
-    EXPECT_TRUE(updater::FindProcesses(L"vornadel.exe").empty());
-}
-
-namespace {
-
-struct ForeignBoxSearch {
-    DWORD pid;
-    HWND found;
-};
-
-BOOL CALLBACK FindForeignBox(HWND hwnd, LPARAM param) {
-    auto* search = reinterpret_cast<ForeignBoxSearch*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    wchar_t cls[16] = {};
-    GetClassNameW(hwnd, cls, 16);
-    if (pid == search->pid && lstrcmpW(cls, L"#32770") == 0 && IsWindowVisible(hwnd)) {
-        search->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND WaitForBoxOf(DWORD pid, HWND notThis, DWORD timeoutMs) {
-    HWND found = nullptr;
-    PumpUntil(
-        [&] {
-            ForeignBoxSearch search{pid, nullptr};
-            EnumWindows(FindForeignBox, reinterpret_cast<LPARAM>(&search));
-            found = search.found != notThis ? search.found : nullptr;
-            return found != nullptr;
-        },
-        timeoutMs);
-    return found;
-}
-
-std::wstring VersionString(const std::vector<char>& info, const wchar_t* name) {
-    void* value = nullptr;
-    UINT size = 0;
-    std::wstring key = std::wstring(L"\\StringFileInfo\\080404B0\\") + name;
-    if (!VerQueryValueW(info.data(), key.c_str(), &value, &size) || !value) return {};
-    return static_cast<const wchar_t*>(value);
-}
-
-}  // namespace
-
-// The program as built: its address, its own folder, a different current
-// directory, and the message boxes answered from outside.
-TEST_F(InstallTest, TheBuiltProgramUpdatesItsOwnFolder) {
+// The program as built, from another current directory, with no dialer
+// running, its boxes answered from outside.
+TEST_F(Install, TheBuiltProgramUpdatesItsOwnFolder) {
     const std::wstring updater = folder.File(L"update.exe");
-    ASSERT_TRUE(CopyFileW((StandinFolder() + L"\\loopback\\update.exe").c_str(), updater.c_str(), FALSE));
-    Standin polite(Standin::Dialer, false, log);
-    ASSERT_TRUE(polite.started());
-
+    ASSERT_TRUE(CopyFileW((testing_support::TestBinFolder() + L"\\updater\\loopback\\update.exe").c_str(),
+                          updater.c_str(), FALSE));
     STARTUPINFOW si{};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi{};
@@ -289,43 +137,38 @@ TEST_F(InstallTest, TheBuiltProgramUpdatesItsOwnFolder) {
     ASSERT_TRUE(CreateProcessW(updater.c_str(), cmdline.data(), nullptr, nullptr, FALSE, 0, nullptr,
                                elsewhere.c_str(), &si, &pi));
     plat::UniqueHandle process(pi.hProcess), thread(pi.hThread);
-
-    HWND first = WaitForBoxOf(pi.dwProcessId, nullptr, 30000);
-    ASSERT_NE(first, nullptr);
-    BoxRecord success = ReadBox(first);
-    PressBoxButton(first, IDOK);
-    HWND second = WaitForBoxOf(pi.dwProcessId, first, 10000);
-    ASSERT_NE(second, nullptr);
-    BoxRecord question = ReadBox(second);
-    PressBoxButton(second, IDNO);
-    ExpectSuccessBoxes({success, question});
-
-    ASSERT_TRUE(PumpUntil([&] { return WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0; }, 10000));
+    {
+        MessageBoxAnswerer answerer({IDOK, IDNO}, pi.dwProcessId);
+        ASSERT_TRUE(PumpUntil([&] { return WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0; }, 40000));
+        ExpectSuccessBoxes(answerer.boxes);
+    }
     DWORD code = 1;
     GetExitCodeProcess(process.get(), &code);
     EXPECT_EQ(code, 0u);
-    EXPECT_EQ(polite.WaitForExit(5000), kClosedNormally);
-    EXPECT_TRUE(ReadFileBytes(Target()) == ReadFileBytes(StandinExe()));
-    EXPECT_TRUE(FileExists(folder.File(L"download\\vornadel.exe")));
-    EXPECT_FALSE(FileExists(elsewhere + L"\\download\\vornadel.exe"));
-    PumpMessages(500);
-    EXPECT_TRUE(updater::FindProcesses(L"vornadel.exe").empty());
+    EXPECT_TRUE(ReadFileBytes(folder.File(L"vornadel.exe")) == ReadFileBytes(NewProgram()));
+    EXPECT_EQ(FilesIn(folder.File(L"download")), std::vector<std::wstring>{L"vornadel.exe"});
+    EXPECT_EQ(GetFileAttributesW((elsewhere + L"\\download\\vornadel.exe").c_str()), INVALID_FILE_ATTRIBUTES);
+    PumpMessages(1000);
+    EXPECT_TRUE(updater::FindProcesses(L"vornadel.exe").empty());  // No started nothing
 
-    // Its version block.
-    DWORD ignored = 0;
-    DWORD size = GetFileVersionInfoSizeW(updater.c_str(), &ignored);
-    ASSERT_GT(size, 0u);
+    DWORD ignored = 0, size = GetFileVersionInfoSizeW(updater.c_str(), &ignored);
     std::vector<char> info(size);
-    ASSERT_TRUE(GetFileVersionInfoW(updater.c_str(), 0, size, info.data()));
+    ASSERT_TRUE(size && GetFileVersionInfoW(updater.c_str(), 0, size, info.data()));
     VS_FIXEDFILEINFO* fixed = nullptr;
-    UINT fixedSize = 0;
-    ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &fixedSize));
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
     EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
-    EXPECT_EQ(fixed->dwFileVersionLS, 0x00000003u);
+    EXPECT_EQ(fixed->dwFileVersionLS, 3u);
     EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
-    EXPECT_EQ(fixed->dwProductVersionLS, 0x00000003u);
-    EXPECT_EQ(VersionString(info, L"FileVersion"), L"1.00.0003");
-    EXPECT_EQ(VersionString(info, L"ProductVersion"), L"1.00.0003");
-    EXPECT_EQ(VersionString(info, L"InternalName"), L"Update");
-    EXPECT_EQ(VersionString(info, L"FileDescription"), L"Brisquel在线升级程序");
+    EXPECT_EQ(fixed->dwProductVersionLS, 3u);
+    for (auto [name, value] : {std::pair<const wchar_t*, const wchar_t*>{L"FileVersion", L"1.00.0003"},
+                               {L"ProductVersion", L"1.00.0003"},
+                               {L"InternalName", L"Update"},
+                               {L"FileDescription", L"Brisquel在线升级程序"}}) {
+        wchar_t* text = nullptr;
+        EXPECT_TRUE(VerQueryValueW(info.data(), (std::wstring(L"\\StringFileInfo\\080404B0\\") + name).c_str(),
+                                   reinterpret_cast<void**>(&text), &length) &&
+                    text && std::wstring(text) == value)
+            << name;
+    }
 }
