@@ -90,7 +90,8 @@ bool Form1::CreateControls() {
     // Command2, Command3, Frame1 (Text3, Text2, Text1), Command4, Check1, Check2.
     CreateControl(me, L"Button", L"连 接", button, 0, {240, 3600, 975, 375}, IDC_COMMAND1);
     HWND picture = plat::CreatePictureBox(me, {120, 120, 4575, 1455}, WS_EX_CLIENTEDGE, IDC_PICTURE1);
-    plat::SetPicture(picture, LoadBanner());
+    // Decoded when first painted: a start-up that dials and hides never needs it.
+    plat::SetPictureLoader(picture, LoadBanner);
     CreateControl(me, L"Button", L"断 开", button, 0, {1320, 3600, 975, 375}, IDC_COMMAND2);
     CreateControl(me, L"Button", L"关 于", button, 0, {3480, 3600, 975, 375}, IDC_COMMAND3);
 

@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "platform/units.h"
 #include "platform/window.h"
@@ -18,13 +19,23 @@ namespace {
 
 constexpr UINT kSetPicture = WM_USER + 1;  // lParam: HBITMAP, ownership passes
 constexpr UINT kGetPicture = WM_USER + 2;
+constexpr UINT kSetLoader = WM_USER + 3;  // lParam: PictureLoader
 
 // The box's picture lives behind the window's one extra pointer.
 struct BoxState {
     UniqueBitmap picture;
+    PictureLoader loader = nullptr;
 };
 
-BoxState* StateOf(HWND hwnd) { return reinterpret_cast<BoxState*>(GetWindowLongPtrW(hwnd, 0)); }
+// The box's state, with the picture made if it is still to come.
+BoxState* StateOf(HWND hwnd) {
+    auto* state = reinterpret_cast<BoxState*>(GetWindowLongPtrW(hwnd, 0));
+    if (state && state->loader) {
+        PictureLoader load = std::exchange(state->loader, nullptr);
+        state->picture = load();
+    }
+    return state;
+}
 
 void Draw(HWND hwnd, HDC dc) {
     RECT client;
@@ -49,7 +60,7 @@ LRESULT CALLBACK PictureBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
         if (!StateOf(hwnd)) return FALSE;
         break;
     case WM_NCDESTROY:
-        delete StateOf(hwnd);
+        delete reinterpret_cast<BoxState*>(GetWindowLongPtrW(hwnd, 0));
         SetWindowLongPtrW(hwnd, 0, 0);
         break;
     case WM_ERASEBKGND:
@@ -70,12 +81,20 @@ LRESULT CALLBACK PictureBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
         return 0;
     case kSetPicture: {
         UniqueBitmap incoming(reinterpret_cast<HBITMAP>(lParam));
-        if (BoxState* state = StateOf(hwnd)) {
+        if (auto* state = reinterpret_cast<BoxState*>(GetWindowLongPtrW(hwnd, 0))) {
+            state->loader = nullptr;
             state->picture = std::move(incoming);
             InvalidateRect(hwnd, nullptr, TRUE);
         }
         return 0;
     }
+    case kSetLoader:
+        if (auto* state = reinterpret_cast<BoxState*>(GetWindowLongPtrW(hwnd, 0))) {
+            state->picture.reset();
+            state->loader = reinterpret_cast<PictureLoader>(lParam);
+            InvalidateRect(hwnd, nullptr, TRUE);
+        }
+        return 0;
     case kGetPicture: {
         BoxState* state = StateOf(hwnd);
         return reinterpret_cast<LRESULT>(state ? state->picture.get() : nullptr);
@@ -103,6 +122,10 @@ void SetPicture(HWND box, UniqueBitmap picture) {
     SendMessageW(box, kSetPicture, 0, reinterpret_cast<LPARAM>(h));
 }
 
+void SetPictureLoader(HWND box, PictureLoader loader) {
+    if (box) SendMessageW(box, kSetLoader, 0, reinterpret_cast<LPARAM>(loader));
+}
+
 HBITMAP PictureOf(HWND box) { return reinterpret_cast<HBITMAP>(SendMessageW(box, kGetPicture, 0, 0)); }
 
 UniqueBitmap DecodePicture(const void* data, size_t size) {
@@ -114,12 +137,25 @@ UniqueBitmap DecodePicture(const void* data, size_t size) {
     std::memcpy(dst, data, size);
     GlobalUnlock(memory.get());
 
+    // The picture loader is bound when a picture is decoded, not at program
+    // start: the OLE libraries take a noticeable share of a start-up.
+    using CreateStreamFn = HRESULT(WINAPI*)(HGLOBAL, BOOL, IStream**);
+    using LoadPictureFn = HRESULT(WINAPI*)(IStream*, LONG, BOOL, REFIID, void**);
+    UniqueModule ole32(LoadLibraryW(L"ole32.dll"));
+    UniqueModule oleaut32(LoadLibraryW(L"oleaut32.dll"));
+    if (!ole32 || !oleaut32) return {};
+    auto createStream = reinterpret_cast<CreateStreamFn>(
+        reinterpret_cast<void (*)()>(GetProcAddress(ole32.get(), "CreateStreamOnHGlobal")));
+    auto loadPicture = reinterpret_cast<LoadPictureFn>(
+        reinterpret_cast<void (*)()>(GetProcAddress(oleaut32.get(), "OleLoadPicture")));
+    if (!createStream || !loadPicture) return {};
+
     ComRef<IStream> stream;
     // The stream does not free the memory; `memory` does, after the stream.
-    if (FAILED(CreateStreamOnHGlobal(memory.get(), FALSE, stream.put()))) return {};
+    if (FAILED(createStream(memory.get(), FALSE, stream.put()))) return {};
     ComRef<IPicture> picture;
-    if (FAILED(OleLoadPicture(stream.get(), static_cast<LONG>(size), FALSE, IID_IPicture,
-                              reinterpret_cast<void**>(picture.put()))))
+    if (FAILED(loadPicture(stream.get(), static_cast<LONG>(size), FALSE, IID_IPicture,
+                           reinterpret_cast<void**>(picture.put()))))
         return {};
     SHORT type = PICTYPE_NONE;
     OLE_HANDLE handle = 0;

@@ -20,6 +20,10 @@ HWND CreatePictureBox(HWND parent, const Placement& twips, DWORD exStyle, int id
 // Hands the picture to the box, which owns it from then on; an empty one
 // clears the box.
 void SetPicture(HWND box, UniqueBitmap picture);
+// Gives the box a way to make its picture when it is first needed (painted
+// or asked for), so a box that is never seen never decodes anything.
+using PictureLoader = UniqueBitmap (*)();
+void SetPictureLoader(HWND box, PictureLoader loader);
 // The box's picture (still owned by the box), or null.
 HBITMAP PictureOf(HWND box);
 
