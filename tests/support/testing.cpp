@@ -149,4 +149,29 @@ void DeleteRunValue() {
     RegCloseKey(key);
 }
 
+VersionInfo ReadVersionInfo(const std::wstring& exe) {
+    VersionInfo v;
+    DWORD size = GetFileVersionInfoSizeW(exe.c_str(), nullptr);
+    if (!size) return v;
+    v.data.resize(size);
+    if (!GetFileVersionInfoW(exe.c_str(), 0, size, v.data.data())) return v;
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT len = 0;
+    if (!VerQueryValueW(v.data.data(), L"\\", reinterpret_cast<void**>(&fixed), &len) || !fixed) return v;
+    v.found = true;
+    v.fileMS = fixed->dwFileVersionMS;
+    v.fileLS = fixed->dwFileVersionLS;
+    v.productMS = fixed->dwProductVersionMS;
+    v.productLS = fixed->dwProductVersionLS;
+    return v;
+}
+
+std::wstring VersionInfo::Text(const wchar_t* name) const {
+    void* text = nullptr;
+    UINT len = 0;
+    std::wstring path = std::wstring(L"\\StringFileInfo\\080404B0\\") + name;
+    if (data.empty() || !VerQueryValueW(data.data(), path.c_str(), &text, &len) || !text) return L"<missing>";
+    return static_cast<const wchar_t*>(text);
+}
+
 }  // namespace testing_support

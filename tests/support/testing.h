@@ -57,4 +57,14 @@ struct RegValue {
 RegValue ReadRunValue();
 void DeleteRunValue();
 
+// The version resource of a program file: its fixed versions and the texts
+// of its Simplified Chinese block (080404B0).
+struct VersionInfo {
+    bool found = false;
+    DWORD fileMS = 0, fileLS = 0, productMS = 0, productLS = 0;
+    std::vector<BYTE> data;
+    std::wstring Text(const wchar_t* name) const;  // "<missing>" when absent
+};
+VersionInfo ReadVersionInfo(const std::wstring& exe);
+
 }  // namespace testing_support

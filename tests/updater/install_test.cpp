@@ -151,24 +151,14 @@ TEST_F(Install, TheBuiltProgramUpdatesItsOwnFolder) {
     PumpMessages(1000);
     EXPECT_TRUE(updater::FindProcesses(L"vornadel.exe").empty());  // No started nothing
 
-    DWORD ignored = 0, size = GetFileVersionInfoSizeW(updater.c_str(), &ignored);
-    std::vector<char> info(size);
-    ASSERT_TRUE(size && GetFileVersionInfoW(updater.c_str(), 0, size, info.data()));
-    VS_FIXEDFILEINFO* fixed = nullptr;
-    UINT length = 0;
-    ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
-    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
-    EXPECT_EQ(fixed->dwFileVersionLS, 3u);
-    EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
-    EXPECT_EQ(fixed->dwProductVersionLS, 3u);
-    for (auto [name, value] : {std::pair<const wchar_t*, const wchar_t*>{L"FileVersion", L"1.00.0003"},
-                               {L"ProductVersion", L"1.00.0003"},
-                               {L"InternalName", L"Update"},
-                               {L"FileDescription", L"Brisquel在线升级程序"}}) {
-        wchar_t* text = nullptr;
-        EXPECT_TRUE(VerQueryValueW(info.data(), (std::wstring(L"\\StringFileInfo\\080404B0\\") + name).c_str(),
-                                   reinterpret_cast<void**>(&text), &length) &&
-                    text && std::wstring(text) == value)
-            << name;
-    }
+    auto v = testing_support::ReadVersionInfo(updater);
+    ASSERT_TRUE(v.found);
+    EXPECT_EQ(v.fileMS, 0x00010000u);
+    EXPECT_EQ(v.fileLS, 3u);
+    EXPECT_EQ(v.productMS, 0x00010000u);
+    EXPECT_EQ(v.productLS, 3u);
+    EXPECT_EQ(v.Text(L"FileVersion"), L"1.00.0003");
+    EXPECT_EQ(v.Text(L"ProductVersion"), L"1.00.0003");
+    EXPECT_EQ(v.Text(L"InternalName"), L"Update");
+    EXPECT_EQ(v.Text(L"FileDescription"), L"Brisquel在线升级程序");
 }
