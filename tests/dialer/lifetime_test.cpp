@@ -16,29 +16,14 @@ namespace {
 
 std::wstring DialerExe() { return TestBinFolder() + L"\\dialer\\vornadel.exe"; }
 
-struct FindArgs {
-    DWORD pid;
-    const wchar_t* caption;
-    HWND found;
-};
-
-BOOL CALLBACK FindTopLevel(HWND hwnd, LPARAM lp) {
-    auto* a = reinterpret_cast<FindArgs*>(lp);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    wchar_t text[128] = {};
-    GetWindowTextW(hwnd, text, 128);
-    if (pid == a->pid && lstrcmpW(text, a->caption) == 0) {
-        a->found = hwnd;
-        return FALSE;
+// A top-level window of the given process, by class and/or caption.
+HWND FindWindowOf(DWORD pid, const wchar_t* cls, const wchar_t* caption) {
+    for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, cls, caption)) != nullptr;) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(w, &owner);
+        if (owner == pid) return w;
     }
-    return TRUE;
-}
-
-HWND FindWindowOf(DWORD pid, const wchar_t* caption) {
-    FindArgs a{pid, caption, nullptr};
-    EnumWindows(FindTopLevel, reinterpret_cast<LPARAM>(&a));
-    return a.found;
+    return nullptr;
 }
 
 class InstalledDialer : public ::testing::Test {
@@ -80,7 +65,7 @@ protected:
         pid_ = pi.dwProcessId;
         HWND main = nullptr;
         // Shown once its start-up has run (no dial happens in these tests).
-        PumpUntil([&] { return (main = FindWindowOf(pid_, dialer::kMainCaption)) != nullptr && IsWindowVisible(main); },
+        PumpUntil([&] { return (main = FindWindowOf(pid_, nullptr, dialer::kMainCaption)) != nullptr && IsWindowVisible(main); },
                   15000);
         return main;
     }
@@ -139,7 +124,7 @@ TEST_F(InstalledDialer, OpenAboutWindowKeepsTheProgramRunning) {
     ASSERT_TRUE(main);
     PostMessageW(main, WM_COMMAND, dialer::IDM_ABOUT, 0);
     HWND about = nullptr;
-    ASSERT_TRUE(PumpUntil([&] { return (about = FindWindowOf(pid_, L"关于 ... ...")) != nullptr; }));
+    ASSERT_TRUE(PumpUntil([&] { return (about = FindWindowOf(pid_, nullptr, L"关于 ... ...")) != nullptr; }));
     PostMessageW(main, WM_COMMAND, dialer::IDM_EXIT, 0);
     PumpUntil([&] { return !IsWindow(main); });
     EXPECT_FALSE(IsWindow(main));
@@ -154,15 +139,10 @@ TEST_F(InstalledDialer, MissingUpdaterIsReportedInChinese) {
     // Posted: the click's handler runs a modal box in the dialer.
     PostMessageW(main, WM_COMMAND, dialer::IDM_UPDATE, 0);
     HWND box = nullptr;
+    // Only once it is up and filled in.
     ASSERT_TRUE(PumpUntil([&] {
-        HWND w = nullptr;
-        while ((w = FindWindowExW(nullptr, w, L"#32770", nullptr)) != nullptr) {
-            DWORD pid = 0;
-            GetWindowThreadProcessId(w, &pid);
-            // Only once it is up and filled in.
-            if (pid == pid_ && IsWindowVisible(w) && GetDlgItem(w, 0xFFFF)) return (box = w) != nullptr;
-        }
-        return false;
+        box = FindWindowOf(pid_, L"#32770", nullptr);
+        return box && IsWindowVisible(box) && GetDlgItem(box, 0xFFFF);
     }));
     EXPECT_EQ(ControlText(box), L"提示");
     std::wstring text = ControlText(GetDlgItem(box, 0xFFFF));
