@@ -5,28 +5,24 @@
 Generated bodies repeat a 1021-byte period (not a divisor of the 1024-byte
 pieces, so a lost or repeated piece shows) and start with "MZ"."""
 import os, signal, sys, threading, time
+from pathlib import Path
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 PERIOD = bytes((k * 73 + 11) & 0xFF for k in range(1021))
 BIG = 5 * 1024 * 1024 + 123
-# name: (size, Content-Length sent, bytes sent, piece, pause after each piece)
-CASES = {"normal": (10000, True, 10000, 65536, 0), "small": (500, True, 500, 65536, 0),
-         "multiple": (4096, True, 4096, 65536, 0), "nolength": (3000, False, 3000, 65536, 0),
-         "short": (8000, True, 3000, 65536, 0), "drip": (3000, True, 3000, 100, 0.02), "big": (BIG, True, BIG, 65536, 0)}
+# name: (size, Content-Length sent, bytes sent, pause after each piece: then 100-byte pieces)
+CASES = {"normal": (10000, True, 10000, 0), "small": (500, True, 500, 0), "multiple": (4096, True, 4096, 0),
+         "nolength": (3000, False, 3000, 0), "short": (8000, True, 3000, 0), "drip": (3000, True, 3000, 0.02),
+         "big": (BIG, True, BIG, 0)}
 
 
 def pattern(start, count):
     first = start % len(PERIOD)
-    out = bytearray((PERIOD * ((first + count) // len(PERIOD) + 1))[first:first + count])
-    n = max(0, min(2 - start, count))
-    out[:n] = b"MZ"[start:start + n]
-    return bytes(out)
+    out = (PERIOD * ((first + count) // len(PERIOD) + 1))[first:first + count]
+    return b"MZ"[:count] + out[2:] if start == 0 else out  # pieces start at 0 or well past the "MZ"
 
 
 class Handler(BaseHTTPRequestHandler):
-    def log_message(self, *args):
-        pass
-
     def answer(self, code, kind, body, length):
         self.send_response(code)
         self.send_header("Content-Type", kind)
@@ -39,35 +35,30 @@ class Handler(BaseHTTPRequestHandler):
         parts = self.path.strip("/").split("/")
         case = CASES.get(parts[0])
         if parts[0] == "bench" and parts[1:] and parts[1].isdigit():
-            case = (int(parts[1]), True, int(parts[1]), 65536, 0)
-        try:
-            if parts == ["soft", "updates", "Vornadel", "vornadel.exe"] and self.server.exe:
-                with open(self.server.exe, "rb") as f:
-                    data = f.read()
-                self.answer(200, "application/octet-stream", data, len(data))
-            elif case:
-                size, announced, sent, piece, pause = case
-                self.answer(200, "application/octet-stream", b"", size if announced else None)
-                for at in range(0, sent, piece):
-                    self.wfile.write(pattern(at, min(piece, sent - at)))
-                    self.wfile.flush()
-                    time.sleep(pause)
-            else:
-                notexe = parts[0] == "notexe"
-                page = b"<html><body>%s</body></html>" % (b"not a program " * 140 if notexe else b"404 Not Found")
-                self.answer(200 if notexe else 404, "text/html", page, len(page))
-        except OSError:
-            pass
+            case = (int(parts[1]), True, int(parts[1]), 0)
+        if parts == ["soft", "updates", "Vornadel", "vornadel.exe"] and self.server.exe:
+            data = Path(self.server.exe).read_bytes()
+            self.answer(200, "application/octet-stream", data, len(data))
+        elif case:
+            size, announced, sent, pause = case
+            piece = 100 if pause else 65536
+            self.answer(200, "application/octet-stream", b"", size if announced else None)
+            for at in range(0, sent, piece):
+                self.wfile.write(pattern(at, min(piece, sent - at)))
+                self.wfile.flush()
+                time.sleep(pause)
+        else:
+            notexe = parts[0] == "notexe"
+            page = b"<html><body>%s</body></html>" % (b"not a program " * 140 if notexe else b"404 Not Found")
+            self.answer(200 if notexe else 404, "text/html", page, len(page))
 
 
 def stop(pidfile):
     try:
-        with open(pidfile) as f:
-            pid = int(f.read())
+        pid = int(Path(pidfile).read_text())
         os.remove(pidfile)
-        with open(f"/proc/{pid}/cmdline", "rb") as f:  # only if it is still ours
-            if b"http_server.py" in f.read():
-                os.kill(pid, signal.SIGTERM)
+        if b"http_server.py" in Path(f"/proc/{pid}/cmdline").read_bytes():  # only if it is still ours
+            os.kill(pid, signal.SIGTERM)
     except (OSError, ValueError):
         pass
 
@@ -81,13 +72,11 @@ def main(command, pidfile_or_port, *args):
     server.daemon_threads, server.exe = True, (args[1:] or [None])[0]
     child = os.fork()
     if child:
-        with open(pidfile, "w") as f:
-            f.write(str(child))
+        Path(pidfile).write_text(str(child))
         return print(f"serving on 127.0.0.1:{port}")
     os.setsid()
-    devnull = os.open(os.devnull, os.O_RDWR)
-    for fd in (0, 1, 2):
-        os.dup2(devnull, fd)
+    for fd in (0, 1, 2):  # lets go of the caller's output, which ctest waits on
+        os.dup2(os.open(os.devnull, os.O_RDWR), fd)
     threading.Timer(900, lambda: os._exit(0)).start()  # never outlives a lost stop
     server.serve_forever()
 

@@ -11,22 +11,11 @@ using namespace updater_test;
 
 namespace {
 
-constexpr DWORD kClosedNormally = 7;  // the stand-in after WM_CLOSE
-constexpr DWORD kEnded = 0;           // what the updater ends processes with
-
 std::wstring NewProgram() { return testing_support::TestBinFolder() + L"\\updater\\standin\\vornadel.exe"; }
 
-void ExpectSuccessBoxes(const std::vector<BoxRecord>& boxes) {
-    ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[0].title, L"提示： ");
-    EXPECT_EQ(boxes[0].text, L"恭喜你！程序已经升级成功，谢谢你的使用！");
-    EXPECT_EQ(boxes[0].buttons, std::vector<int>{IDOK});
-    EXPECT_TRUE(boxes[0].hasIcon);
-    EXPECT_EQ(boxes[1].title, L"提示");
-    EXPECT_EQ(boxes[1].text, L"现在是否运行VornadelZembrel？");
-    EXPECT_EQ(boxes[1].buttons, (std::vector<int>{IDYES, IDNO}));
-    EXPECT_FALSE(boxes[1].hasIcon);
-}
+const std::vector<BoxRecord> kSuccessBoxes = {{L"提示： ", L"恭喜你！程序已经升级成功，谢谢你的使用！", {IDOK}, true},
+                                              {L"提示", L"现在是否运行VornadelZembrel？", {IDYES, IDNO}, false}};
+std::vector<BoxRecord> FailureBox(const wchar_t* text) { return {{L"提示", text, {IDOK}, true}}; }
 
 class Install : public ::testing::Test {
 protected:
@@ -36,11 +25,10 @@ protected:
     }
     // One update in this thread, answering its boxes in order, until its windows are all gone.
     std::vector<BoxRecord> RunUpdate(std::vector<int> answers) {
-        auto* form = updater::Form1::Create({ServerUrl(L"/soft/updates/Vornadel/vornadel.exe"), folder.path(), true});
+        auto* form = updater::Form1::Create({ServerUrl(L"/soft/updates/Vornadel/vornadel.exe"), folder.path, true});
         if (!form) return ADD_FAILURE() << "no download window", std::vector<BoxRecord>{};
         MessageBoxAnswerer answerer(std::move(answers), GetCurrentProcessId());
-        EXPECT_TRUE(PumpUntil([&] { return form->outcome() != updater::Form1::Outcome::Running; }, 30000));
-        EXPECT_EQ(form->outcome(), updater::Form1::Outcome::Complete);
+        EXPECT_TRUE(PumpUntil([&] { return form->outcome() == updater::Form1::Outcome::Complete; }, 30000));
         EXPECT_TRUE(PumpUntil([&] { return plat::OpenFormCount() == 0; }, 30000));
         return answerer.boxes;
     }
@@ -53,19 +41,19 @@ TEST_F(Install, EndsTheDialersReplacesTheProgramAndStartsItOnYes) {
     Standin polite(L"standin\\vornadel.exe", false), deaf(L"standin\\vornadel.exe", true);
     Standin upper(L"upper\\VORNADEL.EXE", true), other(L"other\\xvornadel.exe", false);
     ASSERT_TRUE(polite.Running() && deaf.Running() && upper.Running() && other.Running());
-    ExpectSuccessBoxes(RunUpdate({IDOK, IDYES}));
+    EXPECT_EQ(RunUpdate({IDOK, IDYES}), kSuccessBoxes);
 
     // The one that listens closed itself and saved its fields; the others
     // were ended; a name that merely contains the dialer's was left alone.
-    EXPECT_EQ(polite.WaitForExit(5000), kClosedNormally);
+    EXPECT_EQ(polite.WaitForExit(5000), 7u);  // the stand-in after WM_CLOSE
     EXPECT_EQ(ReadFileBytes(polite.log), "start\nsaved Text1=宽带连接 Text2=user Text3=secret\n");
-    EXPECT_EQ(deaf.WaitForExit(5000), kEnded);
-    EXPECT_EQ(upper.WaitForExit(5000), kEnded);
+    EXPECT_EQ(deaf.WaitForExit(5000), 0u);  // what the updater ends processes with
+    EXPECT_EQ(upper.WaitForExit(5000), 0u);
     EXPECT_TRUE(other.Running());
 
     // The new program in place, nothing left beside it, and Yes started it from there.
     EXPECT_TRUE(ReadFileBytes(folder.File(L"vornadel.exe")) == ReadFileBytes(NewProgram()));
-    EXPECT_EQ(FilesIn(folder.path()), (std::vector<std::wstring>{L"download", L"vornadel.exe"}));
+    EXPECT_EQ(FilesIn(folder.path), (std::vector<std::wstring>{L"download", L"vornadel.exe"}));
     std::vector<DWORD> started;
     ASSERT_TRUE(PumpUntil([&] { return (started = updater::FindProcesses(L"vornadel.exe")).size() == 1; }, 10000));
     plat::UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, started[0]));
@@ -79,21 +67,15 @@ TEST_F(Install, LockedOrReadOnlyTargetKeepsTheOldProgramAndSaysSo) {
     plat::UniqueFile lock(
         CreateFileW(folder.File(L"vornadel.exe").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(lock);
-    auto boxes = RunUpdate({IDOK});
+    EXPECT_EQ(RunUpdate({IDOK}), FailureBox(L"升级失败：原程序文件正在被使用，无法替换。\n原来的程序没有改动。"));
     lock.reset();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].title, L"提示");
-    EXPECT_EQ(boxes[0].text, L"升级失败：原程序文件正在被使用，无法替换。\n原来的程序没有改动。");
-    EXPECT_EQ(boxes[0].buttons, std::vector<int>{IDOK});
     EXPECT_EQ(ReadFileBytes(folder.File(L"vornadel.exe")), TempProgramFolder::kOldProgram);
 
     ASSERT_TRUE(SetFileAttributesW(folder.File(L"vornadel.exe").c_str(), FILE_ATTRIBUTE_READONLY));
-    boxes = RunUpdate({IDOK});
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, L"升级失败：原程序文件是只读的，无法替换。\n原来的程序没有改动。");
+    EXPECT_EQ(RunUpdate({IDOK}), FailureBox(L"升级失败：原程序文件是只读的，无法替换。\n原来的程序没有改动。"));
     EXPECT_EQ(ReadFileBytes(folder.File(L"vornadel.exe")), TempProgramFolder::kOldProgram);
-    EXPECT_EQ(FilesIn(folder.path()), (std::vector<std::wstring>{L"download", L"vornadel.exe"}));
-    PumpMessages(500);
+    EXPECT_EQ(FilesIn(folder.path), (std::vector<std::wstring>{L"download", L"vornadel.exe"}));
+    testing_support::PumpMessages(500);
     EXPECT_TRUE(updater::FindProcesses(L"vornadel.exe").empty());
 }
 
@@ -109,22 +91,19 @@ TEST_F(Install, TheBuiltProgramUpdatesItsOwnFolder) {
     {
         MessageBoxAnswerer answerer({IDOK, IDNO}, pi.dwProcessId);
         ASSERT_TRUE(PumpUntil([&] { return WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0; }, 40000));
-        ExpectSuccessBoxes(answerer.boxes);
+        EXPECT_EQ(answerer.boxes, kSuccessBoxes);
     }
     DWORD code = 1;
     EXPECT_TRUE(GetExitCodeProcess(process.get(), &code) && code == 0);
     EXPECT_TRUE(ReadFileBytes(folder.File(L"vornadel.exe")) == ReadFileBytes(NewProgram()));
     EXPECT_EQ(FilesIn(folder.File(L"download")), std::vector<std::wstring>{L"vornadel.exe"});
     EXPECT_FALSE(fs::exists(elsewhere + L"\\download\\vornadel.exe"));
-    PumpMessages(1000);
+    testing_support::PumpMessages(1000);
     EXPECT_TRUE(updater::FindProcesses(L"vornadel.exe").empty());  // No started nothing
 
     auto v = testing_support::ReadVersionInfo(updater);
-    ASSERT_TRUE(v.found);
-    EXPECT_EQ(v.fileMS, 0x00010000u);
-    EXPECT_EQ(v.fileLS, 3u);
-    EXPECT_EQ(v.productMS, 0x00010000u);
-    EXPECT_EQ(v.productLS, 3u);
+    EXPECT_EQ((std::vector<DWORD>{v.fileMS, v.fileLS, v.productMS, v.productLS}),
+              (std::vector<DWORD>{0x00010000, 3, 0x00010000, 3}));
     EXPECT_EQ(v.Text(L"FileVersion"), L"1.00.0003");
     EXPECT_EQ(v.Text(L"ProductVersion"), L"1.00.0003");
     EXPECT_EQ(v.Text(L"InternalName"), L"Update");

@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # The updater's download throughput next to curl's on the same files from the
 # same loopback server, and its peak memory at two sizes (it should not grow).
-#   tests/updater/run_benchmark.sh [BUILD_DIR]      (default build/x64)
+#   tests/updater/run_benchmark.sh [BUILD_DIR]      (default build/x64; runs itself under the test bed)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "${1:-$here/../../build/x64}" && pwd)
-[ -n "${WINEPREFIX:-}" ] || exec "$here/../../scripts/testbed.sh" "$build" bash "$here/run_benchmark.sh" "$build"  # Wine needs the test bed
+[ -n "${WINEPREFIX:-}" ] || exec "$here/../../scripts/testbed.sh" "$build" bash "$here/run_benchmark.sh" "$build"
 work=$(mktemp -d)
 port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
 trap 'python3 "$here/http_server.py" stop "$work/pid"; rm -rf "$work"' EXIT

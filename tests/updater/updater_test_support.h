@@ -7,7 +7,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/handles.h"
@@ -17,7 +19,6 @@
 namespace updater_test {
 
 namespace fs = std::filesystem;
-using testing_support::PumpMessages;
 using testing_support::PumpUntil;
 
 inline std::wstring ServerUrl(const std::wstring& path) {
@@ -56,26 +57,20 @@ inline PROCESS_INFORMATION Start(const std::wstring& exe, std::wstring cmdline, 
 }
 
 // A fresh folder standing for the updater's own folder, holding an old dialer.
-class TempProgramFolder {
-public:
+struct TempProgramFolder {
     TempProgramFolder() {
-        static int counter = 0;
-        path_ = testing_support::TempFolder() + L"\\vornadel-updater-" + std::to_wstring(++counter);
         std::error_code ec;
-        fs::remove_all(path_, ec);
-        fs::create_directories(path_);
+        fs::remove_all(path, ec);
+        fs::create_directories(path);
         std::ofstream(fs::path(File(L"vornadel.exe")), std::ios::binary) << kOldProgram;
     }
     ~TempProgramFolder() {
         std::error_code ec;
-        fs::remove_all(path_, ec);
+        fs::remove_all(path, ec);
     }
-    const std::wstring& path() const { return path_; }
-    std::wstring File(const std::wstring& name) const { return path_ + L"\\" + name; }
+    std::wstring File(const std::wstring& name) const { return path + L"\\" + name; }
+    const std::wstring path = testing_support::TempFolder() + L"\\vornadel-updater";
     static constexpr char kOldProgram[] = "MZ the old dialer";
-
-private:
-    std::wstring path_;
 };
 
 // A running dialer stand-in from testbin\updater (exe relative to it), with
@@ -87,11 +82,11 @@ public:
         DeleteFileW(log.c_str());
         const std::wstring path = testing_support::TestBinFolder() + L"\\updater\\" + exe;
         process_.reset(Start(path, L"\"" + path + L"\" " + (ignoreClose ? L"--ignore-close " : L"") + log).hProcess);
-        if (process_ && !PumpUntil([&] { return ReadFileBytes(log).rfind("start\n", 0) == 0; }, 15000)) process_.reset();
+        if (process_ && !PumpUntil([&] { return ReadFileBytes(log).rfind("start\n", 0) == 0; }, 15000))
+            process_.reset();
     }
     ~Standin() {
-        if (Running()) TerminateProcess(process_.get(), 99);
-        DeleteFileW(log.c_str());
+        if (process_) TerminateProcess(process_.get(), 99);
     }
     bool Running() const { return process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT; }
     // Its exit code, or STILL_ACTIVE if it did not end within timeoutMs.
@@ -111,6 +106,12 @@ struct BoxRecord {
     std::wstring title, text;
     std::vector<int> buttons;  // IDOK, IDYES, IDNO present
     bool hasIcon = false;
+    bool operator==(const BoxRecord& o) const {
+        return std::tie(title, text, buttons, hasIcon) == std::tie(o.title, o.text, o.buttons, o.hasIcon);
+    }
+    friend void PrintTo(const BoxRecord& r, std::ostream* os) {
+        *os << plat::ToAnsi(r.title + L" | " + r.text) << " | buttons " << r.buttons.size() << " | icon " << r.hasIcon;
+    }
 };
 
 // Answers the message boxes of process pid in order, from a thread timer
@@ -118,20 +119,16 @@ struct BoxRecord {
 class MessageBoxAnswerer {
 public:
     MessageBoxAnswerer(std::vector<int> answers, DWORD pid) : answers_(std::move(answers)), pid_(pid) {
-        self() = this;
+        self_ = this;
         timer_ = SetTimer(nullptr, 0, 50, OnTimer);
     }
     ~MessageBoxAnswerer() {
         KillTimer(nullptr, timer_);
-        self() = nullptr;
+        self_ = nullptr;
     }
     std::vector<BoxRecord> boxes;
 
 private:
-    static MessageBoxAnswerer*& self() {
-        static MessageBoxAnswerer* instance = nullptr;
-        return instance;
-    }
     static BOOL CALLBACK FindBox(HWND hwnd, LPARAM param) {
         auto* me = reinterpret_cast<MessageBoxAnswerer*>(param);
         DWORD pid = 0;
@@ -154,12 +151,13 @@ private:
         return FALSE;
     }
     static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD) {
-        if (self()) EnumWindows(FindBox, reinterpret_cast<LPARAM>(self()));
+        if (self_) EnumWindows(FindBox, reinterpret_cast<LPARAM>(self_));
     }
     std::vector<int> answers_;
     DWORD pid_;
     HWND answered_ = nullptr;
     UINT_PTR timer_ = 0;
+    static inline MessageBoxAnswerer* self_ = nullptr;
 };
 
 }  // namespace updater_test
