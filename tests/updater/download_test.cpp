@@ -1,5 +1,7 @@
 // The download window against the loopback server, one row per kind of answer.
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
 
 #include "platform/window.h"
 #include "tests/updater/updater_test_support.h"
@@ -75,3 +77,28 @@ TEST_P(Download, SavesOnlyWholeProgramsAndSaysWhatHappened) {
 
 INSTANTIATE_TEST_SUITE_P(Answers, Download, ::testing::ValuesIn(kCases),
                          [](const ::testing::TestParamInfo<DownloadCase>& info) { return info.param.name; });
+
+namespace {
+HWND g_cancel = nullptr;
+// What a click on 取消下载 sends, once the receive loop is running.
+void CALLBACK CancelWhenReceiving(HWND, UINT, UINT_PTR, DWORD) {
+    if (g_cancel && IsWindow(g_cancel) && SendMessageW(GetDlgItem(g_cancel, updater::IDC_PROGRESSBAR1), PBM_GETPOS, 0, 0)) {
+        PostMessageW(g_cancel, WM_COMMAND, MAKEWPARAM(updater::IDC_COMMAND2, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(g_cancel, updater::IDC_COMMAND2)));
+        g_cancel = nullptr;
+    }
+}
+}  // namespace
+
+TEST(DownloadCancel, WhileReceivingLeavesNoPartialFile) {
+    TempProgramFolder folder;
+    HWND hwnd = g_cancel = Form1::Create({ServerUrl(L"/drip/vornadel.exe"), folder.path, true})->hwnd();
+    UINT_PTR timer = SetTimer(nullptr, 0, 20, CancelWhenReceiving);
+    ASSERT_TRUE(PumpUntil([&] { return !IsWindow(hwnd); }, 20000));
+    KillTimer(nullptr, timer);
+    EXPECT_EQ(g_cancel, nullptr) << "closed before the receive loop ran";
+    testing_support::PumpMessages(200);
+    EXPECT_EQ(plat::OpenFormCount(), 0);
+    EXPECT_EQ(FilesIn(folder.File(L"download")), std::vector<std::wstring>{});
+    EXPECT_EQ(ReadFileBytes(folder.File(L"vornadel.exe")), TempProgramFolder::kOldProgram);
+}
