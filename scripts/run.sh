@@ -25,7 +25,7 @@ else
     cd "$1"
     "$WINELOADER" vornadel.exe >/dev/null 2>&1 &
     sleep 6
-    import -window root "$2"
+    import -window root -crop 800x600+0+0 +repage "$2"
     "$WINELOADER" taskkill /im vornadel.exe >/dev/null 2>&1 || true
     wait' _ "$dist" "$shot"
   echo "screenshot: $shot"
