@@ -2,7 +2,7 @@
 
 #include <shellapi.h>
 
-#include "dialer/artwork.h"
+#include "dialer/resource.h"
 #include "platform/controls.h"
 #include "platform/process.h"
 #include "platform/units.h"
@@ -85,7 +85,7 @@ private:
     bool CreateControls() {
         using plat::CreateControl;
         HWND me = hwnd();
-        icons_.Apply(me);
+        plat::SetWindowIcons(me, IDI_VORNADEL);
         // A text a little wider than its box is cut at the edge, not wrapped away.
         const DWORD label = WS_VISIBLE | WS_CLIPSIBLINGS | SS_LEFTNOWORDWRAP;
         HWND frame = plat::CreateFrame(me, {240, 360, 3255, 1455}, IDC_ABOUT_FRAME1);
@@ -119,7 +119,6 @@ private:
     void Label4_Click() { OpenInBrowser(kMakerWebAddress); }
     void Label5_Click() { OpenInBrowser(std::wstring(L"mailto:") + kMakerEmail); }
 
-    WindowIcons icons_;
 };
 
 abot* abot::instance = nullptr;

@@ -5,6 +5,7 @@
 
 #include "dialer/about_window.h"
 #include "dialer/artwork.h"
+#include "dialer/resource.h"
 #include "dialer/autostart.h"
 #include "dialer/commands.h"
 #include "dialer/settings.h"
@@ -83,7 +84,7 @@ bool Form1::CreateControls() {
     const DWORD button = shown | tab | BS_PUSHBUTTON;
     const DWORD edit = shown | tab | ES_AUTOHSCROLL;
 
-    icons_.Apply(me);
+    plat::SetWindowIcons(me, IDI_VORNADEL);
 
     // Tab moves through the children in creation order (and into the frame),
     // so they are created in the form's tab order: Command1, Picture1,

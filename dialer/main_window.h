@@ -5,7 +5,6 @@
 
 #include <string>
 
-#include "dialer/artwork.h"
 #include "platform/handles.h"
 #include "platform/window.h"
 
@@ -105,7 +104,6 @@ private:
 
     plat::UniqueMenu mSysPopup_;
     plat::UniqueFont labelFont_;  // the three labels' font
-    WindowIcons icons_;
     HWND toolTip_ = nullptr;  // owned by the window
     HWND lastFocus_ = nullptr;
     plat::WindowTimer Timer1{kTimer1Id, kTimer1Interval};

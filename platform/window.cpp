@@ -34,6 +34,19 @@ bool EnsureWindowClass(const wchar_t* name, WNDPROC proc, int background, int wn
     return RegisterClassExW(&wc) != 0;
 }
 
+void SetWindowIcons(HWND hwnd, int iconResourceId) {
+    HINSTANCE module = GetModuleHandleW(nullptr);
+    const struct {
+        WPARAM which;
+        int cx, cy;
+    } sizes[] = {{ICON_BIG, SM_CXICON, SM_CYICON}, {ICON_SMALL, SM_CXSMICON, SM_CYSMICON}};
+    for (const auto& s : sizes) {
+        HANDLE icon = LoadImageW(module, MAKEINTRESOURCEW(iconResourceId), IMAGE_ICON, GetSystemMetrics(s.cx),
+                                 GetSystemMetrics(s.cy), LR_SHARED);
+        if (icon) SendMessageW(hwnd, WM_SETICON, s.which, reinterpret_cast<LPARAM>(icon));
+    }
+}
+
 void WindowTimer::SetEnabled(HWND hwnd, bool on) {
     if (on == enabled_) return;
     enabled_ = on;

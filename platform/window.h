@@ -52,6 +52,10 @@ private:
     bool enabled_ = false;
 };
 
+// Gives a window the program's icon resource in the title-bar and Alt+Tab
+// sizes. The icons are shared with the module: nothing to free.
+void SetWindowIcons(HWND hwnd, int iconResourceId);
+
 // Class name of every top-level form of the programs.
 extern const wchar_t kFormClassName[];
 

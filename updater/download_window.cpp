@@ -1,4 +1,5 @@
 #include "updater/download_window.h"
+#include "updater/resource.h"
 
 #include <commctrl.h>
 
@@ -11,7 +12,6 @@
 #include "platform/text.h"
 #include "platform/units.h"
 #include "updater/install_window.h"
-#include "updater/window_icon.h"
 
 namespace updater {
 
@@ -164,7 +164,7 @@ Form1* Form1::Create(const DownloadOptions& options) {
         DestroyWindow(hwnd);  // deletes the object
         return nullptr;
     }
-    SetWindowIcons(hwnd);
+    plat::SetWindowIcons(hwnd, IDI_UPDATER);
     ShowWindow(hwnd, SW_SHOWNORMAL);
     UpdateWindow(hwnd);
     form->Form_Load();

@@ -1,4 +1,5 @@
 #include "updater/install_window.h"
+#include "updater/resource.h"
 
 #include "platform/module_path.h"
 #include "platform/process.h"
@@ -7,7 +8,6 @@
 #include "updater/download_window.h"
 #include "updater/file_replace.h"
 #include "updater/process_kill.h"
-#include "updater/window_icon.h"
 
 namespace updater {
 
@@ -38,7 +38,7 @@ Form2* Form2::Create(HWND downloadWindow, const std::wstring& downloadedFile, co
     // Creation holds a captioned window to a minimum width; a later resize does not.
     SetWindowPos(form->hwnd(), nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    SetWindowIcons(form->hwnd());
+    plat::SetWindowIcons(form->hwnd(), IDI_UPDATER);
     form->Form_Load();
     return form;
 }
