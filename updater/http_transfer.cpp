@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <atomic>
 
+#include "platform/handles.h"
+
 namespace updater {
 
 namespace {
@@ -28,7 +30,7 @@ struct HttpTransfer::Shared {
     HWND window = nullptr;
     UINT message = 0;
     std::atomic<bool> responseArrived{false};
-    HANDLE asyncDone = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    plat::UniqueHandle asyncDone{CreateEventW(nullptr, FALSE, FALSE, nullptr)};
     HINTERNET request = nullptr;
     HINTERNET connection = nullptr;
     DWORD_PTR asyncResult = 0;
@@ -37,9 +39,6 @@ struct HttpTransfer::Shared {
     DWORD bytesRead = 0;
     std::vector<unsigned char> block = std::vector<unsigned char>(kReadBlock);
 
-    ~Shared() {
-        if (asyncDone) CloseHandle(asyncDone);
-    }
     void AddReference() { references.fetch_add(1); }
     void Release() {
         if (references.fetch_sub(1) == 1) delete this;
@@ -91,7 +90,7 @@ void CALLBACK TransferStatusCallback(HINTERNET handle, DWORD_PTR context, DWORD 
         } else {
             shared->asyncResult = result.dwResult;
             shared->asyncError = result.dwError;
-            SetEvent(shared->asyncDone);
+            SetEvent(shared->asyncDone.get());
         }
         break;
     }
@@ -239,7 +238,7 @@ HttpTransfer::ChunkResult HttpTransfer::FillBuffer() {
         shared->available = 0;
         if (!InternetQueryDataAvailable(request_.get(), &shared->available, 0, 0)) {
             if (GetLastError() != ERROR_IO_PENDING) return ChunkResult::Failed;
-            if (WaitForSingleObject(shared->asyncDone, kWaitLimitMs) != WAIT_OBJECT_0) return ChunkResult::Failed;
+            if (WaitForSingleObject(shared->asyncDone.get(), kWaitLimitMs) != WAIT_OBJECT_0) return ChunkResult::Failed;
             if (!shared->asyncResult) return ChunkResult::Failed;
             continue;
         }
@@ -249,7 +248,7 @@ HttpTransfer::ChunkResult HttpTransfer::FillBuffer() {
         shared->bytesRead = 0;
         if (!InternetReadFile(request_.get(), shared->block.data(), want, &shared->bytesRead)) {
             if (GetLastError() != ERROR_IO_PENDING) return ChunkResult::Failed;
-            if (WaitForSingleObject(shared->asyncDone, kWaitLimitMs) != WAIT_OBJECT_0) return ChunkResult::Failed;
+            if (WaitForSingleObject(shared->asyncDone.get(), kWaitLimitMs) != WAIT_OBJECT_0) return ChunkResult::Failed;
             if (!shared->asyncResult) return ChunkResult::Failed;
         }
         bufferEnd_ = std::min<size_t>(shared->bytesRead, want);
