@@ -138,10 +138,7 @@ bool Form1::CreateControls() {
 }
 
 HFONT Form1::CreateLabelFont() {
-    plat::WindowDC screen(nullptr);
-    const int dpi = screen ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 96;
-    // 10.5 pt: the height in pixels is 10.5 / 72 inch at the screen's DPI.
-    return CreateFontW(-MulDiv(105, dpi, 720), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, GB2312_CHARSET,
+    return CreateFontW(plat::PointsToFontHeight(105), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, GB2312_CHARSET,
                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
                        kLabelFontFace);
 }

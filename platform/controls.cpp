@@ -44,10 +44,7 @@ HFONT DefaultFont() {
     // The forms were laid out for the Chinese system's default form font,
     // 宋体 9 pt: their texts fit their boxes in it.
     static HFONT font = [] {
-        HDC screen = GetDC(nullptr);
-        const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
-        if (screen) ReleaseDC(nullptr, screen);
-        HFONT f = CreateFontW(-MulDiv(9, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, GB2312_CHARSET,
+        HFONT f = CreateFontW(PointsToFontHeight(90), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, GB2312_CHARSET,
                               OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
                               L"宋体");
         return f ? f : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));

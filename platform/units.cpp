@@ -2,13 +2,14 @@
 
 #include <windows.h>
 
+#include "platform/handles.h"
+
 namespace plat {
 namespace {
 
 int ScreenDpi(int index) {
-    HDC dc = GetDC(nullptr);
-    int dpi = dc ? GetDeviceCaps(dc, index) : 96;
-    if (dc) ReleaseDC(nullptr, dc);
+    WindowDC screen(nullptr);
+    int dpi = screen ? GetDeviceCaps(screen.get(), index) : 96;
     return dpi > 0 ? dpi : 96;
 }
 
@@ -16,5 +17,6 @@ int ScreenDpi(int index) {
 
 int TwipsToPixelsX(int twips) { return MulDiv(twips, ScreenDpi(LOGPIXELSX), 1440); }
 int TwipsToPixelsY(int twips) { return MulDiv(twips, ScreenDpi(LOGPIXELSY), 1440); }
+int PointsToFontHeight(int tenthsOfPoint) { return -MulDiv(tenthsOfPoint, ScreenDpi(LOGPIXELSY), 720); }
 
 }  // namespace plat
