@@ -6,6 +6,7 @@
 
 #include "dialer/main_window.h"
 #include "dialer/tray.h"
+#include "platform/text.h"
 #include "tests/support/testing.h"
 
 class DialerWindowTest : public ::testing::Test {
@@ -31,7 +32,7 @@ protected:
         return form_;
     }
 
-    std::wstring Text(int id) const { return testing_support::ControlText(form_->Control(id)); }
+    std::wstring Text(int id) const { return plat::WindowText(form_->Control(id)); }
     bool Checked(int id) const { return SendMessageW(form_->Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
     // What a user's click on a button or check box does.
     void Click(int id) const { SendMessageW(form_->Control(id), BM_CLICK, 0, 0); }

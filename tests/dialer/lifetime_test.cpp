@@ -8,6 +8,7 @@
 
 #include "dialer/main_window.h"
 #include "platform/handles.h"
+#include "platform/text.h"
 #include "tests/support/testing.h"
 
 using namespace testing_support;
@@ -144,8 +145,8 @@ TEST_F(InstalledDialer, MissingUpdaterIsReportedInChinese) {
         box = FindWindowOf(pid_, L"#32770", nullptr);
         return box && IsWindowVisible(box) && GetDlgItem(box, 0xFFFF);
     }));
-    EXPECT_EQ(ControlText(box), L"提示");
-    std::wstring text = ControlText(GetDlgItem(box, 0xFFFF));
+    EXPECT_EQ(plat::WindowText(box), L"提示");
+    std::wstring text = plat::WindowText(GetDlgItem(box, 0xFFFF));
     EXPECT_NE(text.find(L"找不到升级程序"), std::wstring::npos);
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(PumpUntil([&] { return !IsWindow(box); }));

@@ -26,12 +26,6 @@ bool PumpUntil(const std::function<bool()>& pred, DWORD timeoutMs) {
     return true;
 }
 
-std::wstring ControlText(HWND hwnd) {
-    wchar_t buf[1024] = {};
-    GetWindowTextW(hwnd, buf, 1024);
-    return buf;
-}
-
 std::wstring TestBinFolder() {
     wchar_t buf[MAX_PATH];
     DWORD n = GetModuleFileNameW(nullptr, buf, MAX_PATH);

@@ -35,8 +35,6 @@ private:
     std::wstring path_;
 };
 
-std::wstring ControlText(HWND hwnd);
-
 // Folder of the running test executable (where the fixtures are).
 std::wstring TestBinFolder();
 std::wstring TempFolder();
