@@ -16,7 +16,7 @@
 #include "platform/process.h"
 #include "platform/text.h"
 #include "platform/units.h"
-#include "skin/MSkinButton.h"
+#include "skin/skin.h"
 
 namespace dialer {
 

@@ -1,6 +1,5 @@
 // Taking windows over and giving them back.
 #include "platform/handles.h"
-#include "skin/MSkinButton.h"
 #include "skin/engine.h"
 #include "skin/gdi_objects.h"
 

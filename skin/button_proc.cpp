@@ -1,13 +1,12 @@
 // Skinned buttons: the four state images, painting, fades and the messages
 // that drive them; and the flat border of the other children.
-#include "skin/MSkinButton.h"
+#include "skin/engine.h"
 
 #include <commctrl.h>
 
 #include <algorithm>
 
 #include "platform/handles.h"
-#include "skin/engine.h"
 #include "skin/gdi_objects.h"
 
 namespace skin {
@@ -134,14 +133,11 @@ void RenderStateImages(HWND hwnd) {
 }
 
 LRESULT CALLBACK ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (!hwnd) return 0;
-    WNDPROC previous = PreviousProc(hwnd);
-    if (!previous) return DefWindowProcW(hwnd, msg, wParam, lParam);
+    LRESULT result;
+    WNDPROC previous = EnterProc(hwnd, msg, wParam, lParam, DetachButton, result);
+    if (!previous) return result;
 
     switch (msg) {
-    case WM_DESTROY:
-        DetachButton(hwnd);
-        return 0;
     case WM_PAINT:
         Paint(hwnd);
         return 0;
@@ -159,7 +155,7 @@ LRESULT CALLBACK ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 
     // The button's own procedure goes first: it still captures the mouse,
     // takes the focus and sends the click to the parent.
-    const LRESULT result = CallWindowProcW(previous, hwnd, msg, wParam, lParam);
+    result = CallWindowProcW(previous, hwnd, msg, wParam, lParam);
     // Its handler may have destroyed or given back the button.
     if (!GetPropW(hwnd, kProcAddr)) return result;
 
@@ -234,14 +230,10 @@ void TrackMouseLeave(HWND hwnd) {
 }
 
 LRESULT CALLBACK FlatBorderProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (!hwnd) return 0;
-    WNDPROC previous = PreviousProc(hwnd);
-    if (!previous) return DefWindowProcW(hwnd, msg, wParam, lParam);
-    if (msg == WM_DESTROY) {
-        DetachFlatBorder(hwnd);
-        return 0;
-    }
-    const LRESULT result = CallWindowProcW(previous, hwnd, msg, wParam, lParam);
+    LRESULT result;
+    WNDPROC previous = EnterProc(hwnd, msg, wParam, lParam, DetachFlatBorder, result);
+    if (!previous) return result;
+    result = CallWindowProcW(previous, hwnd, msg, wParam, lParam);
     if (msg == WM_NCPAINT && (GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_CLIENTEDGE)) {
         const WindowBox box = GetWindowBox(hwnd);
         plat::WindowDC windowDC(hwnd, plat::WindowDC::Whole);

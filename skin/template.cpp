@@ -1,6 +1,5 @@
 // The skin template: 9 x 84 pixels, built pixel by pixel at run time into a
 // display-compatible bitmap. Four bands of 21 rows, one per button state.
-#include "skin/MSkinButton.h"
 #include "skin/engine.h"
 #include "skin/gdi_objects.h"
 

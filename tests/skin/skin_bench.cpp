@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform/controls.h"
-#include "skin/MSkinButton.h"
+#include "skin/engine.h"
 
 static volatile long g_allocations = 0;
 extern "C" void* __real_malloc(size_t);

@@ -15,7 +15,7 @@
 #include "platform/controls.h"
 #include "platform/handles.h"
 #include "platform/window.h"
-#include "skin/MSkinButton.h"
+#include "skin/engine.h"
 #include "skin/gdi_objects.h"
 #include "tests/support/testing.h"
 

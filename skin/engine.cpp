@@ -1,10 +1,9 @@
-// Engine state, the entry point, window recognition and the form procedure.
-#include "skin/MSkinButton.h"
+// Engine state, the entry point and window recognition.
+#include "skin/engine.h"
 
 #include <cwchar>
 
 #include "platform/handles.h"
-#include "skin/engine.h"
 
 namespace skin {
 
@@ -32,6 +31,21 @@ void RestoreProc(HWND hwnd, WNDPROC previous) {
     SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
 }
 
+WNDPROC EnterProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LONG (*detach)(HWND), LRESULT& result) {
+    result = 0;
+    if (!hwnd) return nullptr;
+    WNDPROC previous = PreviousProc(hwnd);
+    if (!previous) {
+        result = DefWindowProcW(hwnd, msg, wParam, lParam);
+        return nullptr;
+    }
+    if (msg == WM_DESTROY) {
+        detach(hwnd);
+        return nullptr;
+    }
+    return previous;
+}
+
 void TeardownTest() {
     EngineState& e = Engine();
     if (e.buttons <= 0 && e.forms <= 0) {
@@ -44,9 +58,8 @@ namespace {
 
 bool Is(const wchar_t* a, const wchar_t* b) { return wcscmp(a, b) == 0; }
 
-// Class name lower-cased into a fixed buffer: the window procedures must
-// not allocate. Empty when the name cannot be read.
-constexpr int kClassBuffer = 255;
+}  // namespace
+
 void LowerClassName(HWND hwnd, wchar_t (&buffer)[kClassBuffer + 1]) {
     buffer[0] = L'\0';
     int n = hwnd ? GetClassNameW(hwnd, buffer, kClassBuffer) : 0;
@@ -57,8 +70,6 @@ void LowerClassName(HWND hwnd, wchar_t (&buffer)[kClassBuffer + 1]) {
     buffer[n] = L'\0';
     CharLowerBuffW(buffer, static_cast<DWORD>(n));
 }
-
-}  // namespace
 
 bool IsButtonClass(HWND hwnd, const wchar_t* lowerClass) {
     if (Is(lowerClass, L"thundercommandbutton") || Is(lowerClass, L"thunderrt6commandbutton")) return true;
@@ -111,27 +122,6 @@ BOOL CALLBACK EnumChildProc(HWND hwnd, LPARAM) {
     else
         AttachFlatBorder(hwnd);
     return TRUE;
-}
-
-LRESULT CALLBACK FormProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (!hwnd) return 0;
-    WNDPROC previous = PreviousProc(hwnd);
-    if (!previous) return DefWindowProcW(hwnd, msg, wParam, lParam);
-    if (msg == WM_DESTROY) {
-        DetachForm(hwnd);
-        return 0;
-    }
-    if (msg == WM_ACTIVATE) {
-        // The window on the other side of the activation change: a message
-        // box opening over this one, or a further form.
-        HWND other = reinterpret_cast<HWND>(lParam);
-        if (other && other != hwnd) {
-            wchar_t cls[kClassBuffer + 1];
-            LowerClassName(other, cls);
-            if (IsActivationClass(cls)) SkinWindow(other);
-        }
-    }
-    return CallWindowProcW(previous, hwnd, msg, wParam, lParam);
 }
 
 std::wstring WindowClassName(HWND hwnd) {
