@@ -34,8 +34,8 @@ bool IsLockError(DWORD error) {
 DWORD CopyToDisk(const std::wstring& source, const std::wstring& copy) {
     if (!CopyFileW(source.c_str(), copy.c_str(), FALSE)) return GetLastError();
     SetFileAttributesW(copy.c_str(), FILE_ATTRIBUTE_NORMAL);
-    plat::UniqueFile file(
-        CreateFileW(copy.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    plat::UniqueFile file(CreateFileW(copy.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return GetLastError();
     return FlushFileBuffers(file.get()) ? 0 : GetLastError();
 }

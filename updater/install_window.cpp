@@ -90,7 +90,8 @@ void Form2::Timer1_Timer() {
             if (dialerWasRunning_) plat::StartProcess(plat::QuoteArgument(target), SW_SHOWNORMAL, programFolder_);
             text += L"原来的程序没有改动。";
         } else {
-            text += L"原来的程序无法放回原处，已保存为 " + replaced.backupKept + L"，请手动改回 " + kDialerExeName + L"。";
+            text += L"原来的程序无法放回原处，已保存为 " + replaced.backupKept + L"，请手动改回 " + kDialerExeName +
+                    L"。";
         }
         FailAndClose(text);
         return;
