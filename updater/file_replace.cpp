@@ -1,10 +1,17 @@
 #include "updater/file_replace.h"
 
+#include "platform/handles.h"
+#include "platform/module_path.h"
+
 namespace updater {
+
+const wchar_t kWriteProbeName[] = L"vornadel-write-probe.tmp";
 
 namespace {
 
 constexpr DWORD kRetryStepMs = 100;
+
+AfterBackupHook g_afterBackup = nullptr;
 
 bool Exists(const std::wstring& path, DWORD* attributes = nullptr) {
     DWORD a = GetFileAttributesW(path.c_str());
@@ -22,62 +29,92 @@ bool IsLockError(DWORD error) {
     return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED;
 }
 
+// The copy is on the disk before any name is changed, so a power cut
+// cannot leave a half-written program under the program's name.
+DWORD CopyToDisk(const std::wstring& source, const std::wstring& copy) {
+    if (!CopyFileW(source.c_str(), copy.c_str(), FALSE)) return GetLastError();
+    SetFileAttributesW(copy.c_str(), FILE_ATTRIBUTE_NORMAL);
+    plat::UniqueFile file(CreateFileW(copy.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return GetLastError();
+    return FlushFileBuffers(file.get()) ? 0 : GetLastError();
+}
+
+ReplaceResult Failure(const wchar_t* reason, DWORD error) {
+    ReplaceResult result;
+    result.reason = reason;
+    result.error = error;
+    return result;
+}
+
 }  // namespace
 
 ReplaceResult ReplaceProgramFile(const std::wstring& source, const std::wstring& target, DWORD retryMs) {
-    ReplaceResult result;
     DWORD sourceAttributes = 0;
-    if (!Exists(source, &sourceAttributes) || (sourceAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        result.reason = L"找不到下载的新程序文件";
-        return result;
-    }
+    if (!Exists(source, &sourceAttributes) || (sourceAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return Failure(L"找不到下载的新程序文件", 0);
     DWORD targetAttributes = 0;
     const bool targetExists = Exists(target, &targetAttributes);
-    if (targetExists && (targetAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        result.reason = L"原程序的位置被一个文件夹占用";
-        return result;
-    }
+    if (targetExists && (targetAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return Failure(L"原程序的位置被一个文件夹占用", 0);
     // A read-only program was protected on purpose; it is not ours to unprotect.
-    if (targetExists && (targetAttributes & FILE_ATTRIBUTE_READONLY)) {
-        result.reason = L"原程序文件是只读的，无法替换";
-        return result;
-    }
+    if (targetExists && (targetAttributes & FILE_ATTRIBUTE_READONLY))
+        return Failure(L"原程序文件是只读的，无法替换", 0);
 
     const std::wstring fresh = target + L".new";
     const std::wstring backup = target + L".old";
     RemoveLeftover(fresh);
-    if (!CopyFileW(source.c_str(), fresh.c_str(), FALSE)) {
+    if (const DWORD error = CopyToDisk(source, fresh)) {
         RemoveLeftover(fresh);
-        result.reason = L"无法在程序所在的文件夹中写入新文件";
-        return result;
+        return Failure(L"无法在程序所在的文件夹中写入新文件", error);
     }
-    SetFileAttributesW(fresh.c_str(), FILE_ATTRIBUTE_NORMAL);
 
     if (targetExists) {
         RemoveLeftover(backup);
         const DWORD start = GetTickCount();
         for (;;) {
-            if (MoveFileExW(target.c_str(), backup.c_str(), MOVEFILE_REPLACE_EXISTING)) break;
+            if (MoveFileExW(target.c_str(), backup.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) break;
             const DWORD error = GetLastError();
             if (!IsLockError(error) || GetTickCount() - start >= retryMs) {
                 RemoveLeftover(fresh);
-                result.reason = IsLockError(error) ? L"原程序文件正在被使用，无法替换" : L"无法替换原程序文件";
-                return result;
+                return Failure(IsLockError(error) ? L"原程序文件正在被使用，无法替换" : L"无法替换原程序文件", error);
             }
             Sleep(kRetryStepMs);
         }
+        if (g_afterBackup) g_afterBackup(target);
     }
-    if (!MoveFileExW(fresh.c_str(), target.c_str(), 0)) {
-        if (targetExists) MoveFileExW(backup.c_str(), target.c_str(), 0);
+    if (!MoveFileExW(fresh.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
+        ReplaceResult result = Failure(L"无法替换原程序文件", GetLastError());
+        if (targetExists && !MoveFileExW(backup.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH))
+            result.backupKept = backup;
         RemoveLeftover(fresh);
-        result.reason = L"无法替换原程序文件";
         return result;
     }
     // The old program may still be mapped by a process on its way out; the
     // backup then stays until the next update removes it.
     if (targetExists) DeleteFileW(backup.c_str());
+    ReplaceResult result;
     result.ok = true;
     return result;
 }
+
+std::wstring ErrorSuffix(DWORD error) { return error ? L"（错误 " + std::to_wstring(error) + L"）" : std::wstring(); }
+
+DWORD CheckFolderWritable(const std::wstring& folder) {
+    const std::wstring probe = plat::JoinPath(folder, kWriteProbeName);
+    {
+        plat::UniqueFile file(
+            CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr));
+        if (!file) return GetLastError();
+    }
+    return DeleteFileW(probe.c_str()) ? 0 : GetLastError();
+}
+
+std::wstring UnwritableFolderMessage(const std::wstring& folder, DWORD error) {
+    return L"升级失败：程序所在的文件夹（" + folder + L"）不能写入" + ErrorSuffix(error) +
+           L"。\n请用安装程序把 Vornadel 安装到 %LOCALAPPDATA%\\Programs\\Vornadel，或者以有写入权限的帐户运行。";
+}
+
+void SetAfterBackupHookForTesting(AfterBackupHook hook) { g_afterBackup = hook; }
 
 }  // namespace updater

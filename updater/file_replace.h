@@ -1,5 +1,5 @@
 // Putting a new program file in place of the old one so that a failure at
-// any step leaves the old one as it was.
+// any step leaves the old one as it was, or says where it was kept.
 #pragma once
 #include <windows.h>
 
@@ -10,12 +10,35 @@ namespace updater {
 struct ReplaceResult {
     bool ok = false;
     std::wstring reason;  // for the user, when !ok
+    DWORD error = 0;      // the system's error behind reason, 0 when none
+    // When !ok and the old program could not be put back: the file that
+    // now holds it. Empty when the old program is where it was.
+    std::wstring backupKept;
 };
 
-// Copies source next to target under a temporary name, moves target aside
-// as a backup, moves the copy in, and only then drops the backup. While
-// target is still held by an exiting process the move is retried for
-// retryMs milliseconds.
+// Copies source next to target under a temporary name and flushes it to the
+// disk, moves target aside as a backup, moves the copy in, and only then
+// drops the backup; the moves are written through. While target is still
+// held by an exiting process the move is retried for retryMs milliseconds.
 ReplaceResult ReplaceProgramFile(const std::wstring& source, const std::wstring& target, DWORD retryMs);
+
+// "（错误 N）" for a system error, nothing for 0.
+std::wstring ErrorSuffix(DWORD error);
+
+// The file CheckFolderWritable creates and deletes again.
+extern const wchar_t kWriteProbeName[];
+
+// 0 when a file can be created and deleted in folder, else the system's
+// error. Run before anything is changed, so an update that cannot be
+// installed ends no dialer and touches nothing.
+DWORD CheckFolderWritable(const std::wstring& folder);
+// What the user is told when CheckFolderWritable failed.
+std::wstring UnwritableFolderMessage(const std::wstring& folder, DWORD error);
+
+// Called with the target's path once the old program has been moved aside,
+// before the new one is moved in. Tests use it to make the file system
+// refuse at that moment; null in the programs.
+using AfterBackupHook = void (*)(const std::wstring& target);
+void SetAfterBackupHookForTesting(AfterBackupHook hook);
 
 }  // namespace updater

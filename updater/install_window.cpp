@@ -44,6 +44,15 @@ Form2* Form2::Create(HWND downloadWindow, const std::wstring& downloadedFile, co
 }
 
 void Form2::Form_Load() {
+    // Checked before any dialer is asked to go: an update that cannot be put
+    // in place must not cost the user a running dialer.
+    if (const DWORD error = CheckFolderWritable(programFolder_)) {
+        folderError_ = UnwritableFolderMessage(programFolder_, error);
+        PostMessageW(hwnd(), WM_FOLDER_NOT_WRITABLE, 0, 0);
+        ShowWindow(hwnd(), SW_HIDE);
+        return;
+    }
+    dialerWasRunning_ = !FindProcesses(kDialerExeName).empty();
     // The dialer saves its fields and removes its tray icon when it is closed
     // normally; only one that does not go is ended from outside.
     AskProcessesToClose(kDialerExeName);
@@ -75,14 +84,30 @@ void Form2::Timer1_Timer() {
     const std::wstring target = plat::JoinPath(programFolder_, kDialerExeName);
     ReplaceResult replaced = ReplaceProgramFile(downloadedFile_, target, kReplaceRetryMs);
     if (!replaced.ok) {
-        const std::wstring text = L"升级失败：" + replaced.reason + L"。\n原来的程序没有改动。";
-        MessageBoxW(MessageBoxOwner(), text.c_str(), kTitleFailure, MB_OK | MB_ICONERROR);
-    } else {
-        MessageBoxW(MessageBoxOwner(), kTextSuccess, kTitleSuccess, MB_OK | MB_ICONINFORMATION);
-        if (MessageBoxW(MessageBoxOwner(), kTextRunNow, kTitleRunNow, MB_YESNO) == IDYES)
-            plat::StartProcess(plat::QuoteArgument(target), SW_SHOWNORMAL, programFolder_);
+        std::wstring text = L"升级失败：" + replaced.reason + ErrorSuffix(replaced.error) + L"。\n";
+        if (replaced.backupKept.empty()) {
+            // The old dialer goes on re-dialling at once, not after the box.
+            if (dialerWasRunning_) plat::StartProcess(plat::QuoteArgument(target), SW_SHOWNORMAL, programFolder_);
+            text += L"原来的程序没有改动。";
+        } else {
+            text += L"原来的程序无法放回原处，已保存为 " + replaced.backupKept + L"，请手动改回 " + kDialerExeName +
+                    L"。";
+        }
+        FailAndClose(text);
+        return;
     }
+    MessageBoxW(MessageBoxOwner(), kTextSuccess, kTitleSuccess, MB_OK | MB_ICONINFORMATION);
+    if (MessageBoxW(MessageBoxOwner(), kTextRunNow, kTitleRunNow, MB_YESNO) == IDYES)
+        plat::StartProcess(plat::QuoteArgument(target), SW_SHOWNORMAL, programFolder_);
+    CloseBothWindows();
+}
 
+void Form2::FailAndClose(const std::wstring& text) {
+    MessageBoxW(MessageBoxOwner(), text.c_str(), kTitleFailure, MB_OK | MB_ICONERROR);
+    CloseBothWindows();
+}
+
+void Form2::CloseBothWindows() {
     HWND downloadWindow = downloadWindow_;
     DestroyWindow(hwnd());  // deletes this object
     if (IsWindow(downloadWindow)) DestroyWindow(downloadWindow);
@@ -94,6 +119,10 @@ LRESULT Form2::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         // usual minimum; the window is never seen, so let it be that small.
         auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
         info->ptMinTrackSize = {1, 1};
+        return 0;
+    }
+    if (msg == WM_FOLDER_NOT_WRITABLE) {
+        FailAndClose(folderError_);
         return 0;
     }
     if (msg == WM_TIMER) {

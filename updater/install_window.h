@@ -17,6 +17,10 @@ constexpr UINT_PTR kEndDialersTimerId = 2;
 constexpr UINT kEndDialersDelay = 2000;
 // How long a target still held by an exiting dialer is waited for.
 constexpr DWORD kReplaceRetryMs = 2000;
+// Posted to itself when the program folder cannot be written: the failure
+// is shown from the message loop, not from inside the download window's
+// handler that creates this window.
+constexpr UINT WM_FOLDER_NOT_WRITABLE = WM_APP + 1;
 
 extern const wchar_t kDialerExeName[];
 extern const wchar_t kTextCopying[];
@@ -50,6 +54,9 @@ private:
     void Timer1_Timer();
     void EndRemainingDialers();
     HWND MessageBoxOwner() const;
+    // Tells the user the update failed and closes both windows.
+    void FailAndClose(const std::wstring& text);
+    void CloseBothWindows();
 
     HWND downloadWindow_;
     std::wstring downloadedFile_;
@@ -57,6 +64,8 @@ private:
     plat::WindowTimer Timer1{kTimer1Id, kTimer1Interval};
     bool dialersEnded_ = false;
     bool installing_ = false;
+    bool dialerWasRunning_ = false;
+    std::wstring folderError_;
 };
 
 }  // namespace updater

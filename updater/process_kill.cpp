@@ -39,6 +39,11 @@ bool SameExecutableName(const std::wstring& a, const std::wstring& b) {
                                 TRUE) == CSTR_EQUAL;
 }
 
+bool InOwnSession(DWORD pid) {
+    DWORD own = 0, theirs = 0;
+    return ProcessIdToSessionId(GetCurrentProcessId(), &own) && ProcessIdToSessionId(pid, &theirs) && own == theirs;
+}
+
 std::vector<DWORD> FindProcesses(const std::wstring& name) {
     std::vector<DWORD> found;
     plat::UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
@@ -48,7 +53,8 @@ std::vector<DWORD> FindProcesses(const std::wstring& name) {
     entry.dwSize = sizeof(entry);
     for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
         entry.szExeFile[MAX_PATH - 1] = L'\0';
-        if (entry.th32ProcessID != self && SameExecutableName(entry.szExeFile, name))
+        if (entry.th32ProcessID != self && SameExecutableName(entry.szExeFile, name) &&
+            InOwnSession(entry.th32ProcessID))
             found.push_back(entry.th32ProcessID);
     }
     return found;

@@ -10,8 +10,13 @@ namespace updater {
 // Whole executable names, compared without regard to case.
 bool SameExecutableName(const std::wstring& a, const std::wstring& b);
 
-// Identifiers of the running processes (other than this one) whose
-// executable name is name.
+// Whether process pid runs in this process's session (the user's own log-on
+// on a machine shared through fast user switching or remote desktop). A
+// process whose session cannot be read is not counted as ours.
+bool InOwnSession(DWORD pid);
+
+// Identifiers of the running processes (other than this one) in this
+// session whose executable name is name.
 std::vector<DWORD> FindProcesses(const std::wstring& name);
 
 // Asks every such process to close the way a user would: each of its

@@ -2,9 +2,12 @@
 // runs, each checking everything it shows.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "platform/window.h"
 #include "tests/updater/updater_test_support.h"
 #include "updater/download_window.h"
+#include "updater/file_replace.h"
 #include "updater/process_kill.h"
 
 using namespace updater_test;
@@ -63,21 +66,87 @@ TEST_F(Install, EndsTheDialersReplacesTheProgramAndStartsItOnYes) {
     EXPECT_EQ(CompareStringOrdinal(image, -1, folder.File(L"vornadel.exe").c_str(), -1, TRUE), CSTR_EQUAL);
 }
 
-TEST_F(Install, LockedOrReadOnlyTargetKeepsTheOldProgramAndSaysSo) {
-    plat::UniqueFile lock(
-        CreateFileW(folder.File(L"vornadel.exe").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-    ASSERT_TRUE(lock);
-    EXPECT_EQ(RunUpdate({IDOK}), FailureBox(L"升级失败：原程序文件正在被使用，无法替换。\n原来的程序没有改动。"));
-    lock.reset();
-    EXPECT_EQ(ReadFileBytes(folder.File(L"vornadel.exe")), TempProgramFolder::kOldProgram);
+// Ways an install fails, each with a polite dialer running: afterwards the
+// old program is where the message says, and the dialer runs again unless the
+// message asks the user to act.
+struct FailureCase {
+    const char* name;
+    // Makes the update fail; may keep the program file open until it ended.
+    plat::UniqueFile (*prepare)(const TempProgramFolder& folder);
+    const wchar_t* text;  // {folder}: the program folder
+    const wchar_t* oldProgramIn;
+    bool dialerEnded, dialerRestarted;
+    std::vector<std::wstring> files;
+    friend void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
+};
 
-    ASSERT_TRUE(SetFileAttributesW(folder.File(L"vornadel.exe").c_str(), FILE_ATTRIBUTE_READONLY));
-    EXPECT_EQ(RunUpdate({IDOK}), FailureBox(L"升级失败：原程序文件是只读的，无法替换。\n原来的程序没有改动。"));
-    EXPECT_EQ(ReadFileBytes(folder.File(L"vornadel.exe")), TempProgramFolder::kOldProgram);
-    EXPECT_EQ(FilesIn(folder.path), (std::vector<std::wstring>{L"download", L"vornadel.exe"}));
-    testing_support::PumpMessages(500);
-    EXPECT_TRUE(updater::FindProcesses(L"vornadel.exe").empty());
+plat::UniqueFile LockTarget(const TempProgramFolder& f) {
+    // Moving the file needs delete sharing; starting it only read sharing.
+    return plat::UniqueFile(CreateFileW(f.File(L"vornadel.exe").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, 0, nullptr));
 }
+plat::UniqueFile MakeTargetReadOnly(const TempProgramFolder& f) {
+    SetFileAttributesW(f.File(L"vornadel.exe").c_str(), FILE_ATTRIBUTE_READONLY);
+    return {};
+}
+void OccupyWithFolder(const std::wstring& target) { CreateDirectoryW(target.c_str(), nullptr); }
+plat::UniqueFile BlockTheWayBack(const TempProgramFolder&) {
+    updater::SetAfterBackupHookForTesting(OccupyWithFolder);
+    return {};
+}
+plat::UniqueFile OccupyWriteProbe(const TempProgramFolder& f) {
+    // Running as root, Wine lets every permission pass; a folder in the probe's place it cannot overwrite.
+    CreateDirectoryW(f.File(updater::kWriteProbeName).c_str(), nullptr);
+    return {};
+}
+
+const FailureCase kFailures[] = {
+    {"Locked", LockTarget, L"升级失败：原程序文件正在被使用，无法替换（错误 32）。\n原来的程序没有改动。",
+     L"vornadel.exe", true, true, {L"download", L"standin.log", L"vornadel.exe"}},
+    {"ReadOnly", MakeTargetReadOnly, L"升级失败：原程序文件是只读的，无法替换。\n原来的程序没有改动。",
+     L"vornadel.exe", true, true, {L"download", L"standin.log", L"vornadel.exe"}},
+    {"NoWayBack", BlockTheWayBack,
+     L"升级失败：无法替换原程序文件（错误 183）。\n原来的程序无法放回原处，已保存为 {folder}\\vornadel.exe.old，"
+     L"请手动改回 vornadel.exe。",
+     L"vornadel.exe.old", true, false, {L"download", L"vornadel.exe", L"vornadel.exe.old"}},
+    {"FolderNotWritable", OccupyWriteProbe,
+     L"升级失败：程序所在的文件夹（{folder}）不能写入（错误 5）。\n请用安装程序把 Vornadel 安装到 "
+     L"%LOCALAPPDATA%\\Programs\\Vornadel，或者以有写入权限的帐户运行。",
+     L"vornadel.exe", false, false, {L"download", L"vornadel-write-probe.tmp", L"vornadel.exe"}},
+};
+
+class InstallFailure : public Install, public ::testing::WithParamInterface<FailureCase> {
+protected:
+    void TearDown() override {
+        updater::SetAfterBackupHookForTesting(nullptr);
+        Install::TearDown();
+    }
+};
+
+TEST_P(InstallFailure, LeavesTheUserAsTheyWere) {
+    const FailureCase& c = GetParam();
+    // A real program, so that it can be started again, told apart from the new one.
+    const std::string oldProgram = ReadFileBytes(NewProgram()) + "the old dialer";
+    std::ofstream(fs::path(folder.File(L"vornadel.exe")), std::ios::binary) << oldProgram;
+    Standin dialer(L"standin\\vornadel.exe", false);
+    ASSERT_TRUE(dialer.Running());
+    plat::UniqueFile hold = c.prepare(folder);
+    std::wstring text = c.text;
+    if (size_t at = text.find(L"{folder}"); at != std::wstring::npos) text.replace(at, 8, folder.path);
+
+    EXPECT_EQ(RunUpdate({IDOK}), FailureBox(text.c_str()));
+    hold.reset();
+    EXPECT_EQ(ReadFileBytes(folder.File(c.oldProgramIn)), oldProgram);
+    EXPECT_EQ(dialer.WaitForExit(c.dialerEnded ? 5000 : 0), c.dialerEnded ? 7u : STILL_ACTIVE);
+    // Started again from its folder as Yes starts the new one: it logs there.
+    const std::wstring restartLog = folder.File(L"standin.log");
+    EXPECT_EQ(PumpUntil([&] { return fs::exists(restartLog); }, c.dialerRestarted ? 10000 : 1000), c.dialerRestarted);
+    EXPECT_EQ(updater::FindProcesses(L"vornadel.exe").size(), size_t{!c.dialerEnded} + c.dialerRestarted);
+    EXPECT_EQ(FilesIn(folder.path), c.files);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, InstallFailure, ::testing::ValuesIn(kFailures),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // The program as built, from another current directory, with no dialer
 // running, its boxes answered from outside.
@@ -108,4 +177,52 @@ TEST_F(Install, TheBuiltProgramUpdatesItsOwnFolder) {
     EXPECT_EQ(v.Text(L"ProductVersion"), L"1.00.0003");
     EXPECT_EQ(v.Text(L"InternalName"), L"Update");
     EXPECT_EQ(v.Text(L"FileDescription"), L"Brisquel在线升级程序");
+}
+
+TEST(ProcessSession, OnlyProcessesOfThisSessionCount) {
+    Standin dialer(L"standin\\vornadel.exe", false);
+    const std::vector<DWORD> found = updater::FindProcesses(L"vornadel.exe");
+    ASSERT_FALSE(found.empty());
+    std::vector<std::pair<DWORD, bool>> cases = {{GetCurrentProcessId(), true}, {0xFFFFFFF0, false}};
+    for (DWORD pid : found) cases.emplace_back(pid, true);
+    for (const auto& [pid, ours] : cases) EXPECT_EQ(updater::InOwnSession(pid), ours) << pid;
+}
+
+namespace {
+
+BOOL CALLBACK CollectManifest(HMODULE module, LPCWSTR type, LPWSTR name, LONG_PTR param) {
+    HRSRC resource = FindResourceW(module, name, type);
+    HGLOBAL data = resource ? LoadResource(module, resource) : nullptr;
+    if (data)
+        reinterpret_cast<std::map<UINT_PTR, std::string>*>(param)->emplace(
+            IS_INTRESOURCE(name) ? reinterpret_cast<UINT_PTR>(name) : 0,
+            std::string(static_cast<const char*>(LockResource(data)), SizeofResource(module, resource)));
+    return TRUE;
+}
+
+// The manifests of a built program by resource id (0 for a named one).
+std::map<UINT_PTR, std::string> Manifests(const std::wstring& exe) {
+    std::map<UINT_PTR, std::string> found;
+    plat::UniqueModule module(LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    if (!module) return ADD_FAILURE() << "cannot read " << plat::ToAnsi(exe), found;
+    EnumResourceNamesW(module.get(), RT_MANIFEST, CollectManifest, reinterpret_cast<LONG_PTR>(&found));
+    return found;
+}
+
+}  // namespace
+
+// UAC must not take the updater for an installer, and must go on
+// virtualising the dialer's writes to the Windows folder.
+TEST(ShippedPrograms, OnlyTheUpdaterAsksToRunAsTheInvoker) {
+    const std::wstring shipped = testing_support::TestBinFolder() + L"\\updater\\shipped\\";
+    auto updater = Manifests(shipped + L"update.exe");
+    ASSERT_EQ(updater.size(), 1u);
+    const std::string& manifest = updater[1];
+    for (const char* part : {"<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>",
+                             "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
+                             "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"})
+        EXPECT_NE(manifest.find(part), std::string::npos) << part;
+
+    for (const auto& [id, text] : Manifests(shipped + L"vornadel.exe"))
+        EXPECT_EQ(text.find("trustInfo"), std::string::npos) << "manifest " << id;
 }
