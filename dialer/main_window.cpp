@@ -68,10 +68,6 @@ std::wstring UpdaterStartFailure(DWORD error) {
 
 UINT ShowMainWindowMessage() { return RegisterWindowMessageW(L"Vornadel.ShowMainWindow"); }
 
-namespace {
-
-}  // namespace
-
 Form1* Form1::Create() {
     auto* form = new Form1();
     RECT outer = plat::OuterRectForClient(plat::TwipsToPixelsX(kClientLeft), plat::TwipsToPixelsY(kClientTop),
@@ -370,6 +366,8 @@ void Form1::Form_Resize(WPARAM sizeType) {
 }
 
 void Form1::RestoreFromTray() {
+    // Asked for by the user: a tray icon coming late no longer hides it.
+    hideWhenTrayIconShown_ = false;
     // The normal state, even when the window was maximised before it went to the tray.
     WINDOWPLACEMENT wp{};
     wp.length = sizeof(wp);

@@ -3,7 +3,6 @@
 // real vornadel.exe from a folder whose path holds spaces.
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include <string>
 
@@ -87,16 +86,6 @@ protected:
     plat::UniqueHandle process_;
     DWORD pid_ = 0;
 };
-
-int RunningDialers() {
-    plat::UniqueFile snap(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    PROCESSENTRY32W e{};
-    e.dwSize = sizeof(e);
-    int n = 0;
-    for (BOOL ok = Process32FirstW(snap.get(), &e); ok; ok = Process32NextW(snap.get(), &e))
-        n += lstrcmpiW(e.szExeFile, L"vornadel.exe") == 0;
-    return n;
-}
 
 DWORD ExitCode(HANDLE process) {
     DWORD code = STILL_ACTIVE;
@@ -192,7 +181,7 @@ TEST_F(InstalledDialer, SecondStartShowsTheFirstFromTheTrayAndEnds) {
     ASSERT_TRUE(ended) << "the second start ends by itself";
     EXPECT_EQ(ExitCode(second.get()), 0u);
     EXPECT_TRUE(PumpUntil([&] { return IsWindowVisible(main) && !IsIconic(main); })) << "restored from the tray";
-    EXPECT_EQ(RunningDialers(), 1);
+    EXPECT_EQ(RunningProcesses(L"vornadel.exe"), 1);
     EXPECT_FALSE(WaitForExit(0));
 }
 

@@ -2,7 +2,6 @@
 // handlers reached from the menu and the buttons.
 #include "tests/dialer/dialer_fixture.h"
 
-#include <tlhelp32.h>
 
 #include <algorithm>
 
@@ -47,7 +46,7 @@ struct RefusingTrayScope {
 // Dials that stay running, with a short time limit.
 struct HungDials {
     explicit HungDials(const CommandRecord& record) : marker(record.path() + L".hang") {
-        CloseHandle(CreateFileW(marker.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        plat::UniqueFile(CreateFileW(marker.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
         dialer::DialProcesses::SetTimeLimit(1500);
     }
     ~HungDials() {
@@ -56,16 +55,6 @@ struct HungDials {
     }
     std::wstring marker;
 };
-
-int RunningDials() {
-    plat::UniqueFile snap(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    PROCESSENTRY32W e{};
-    e.dwSize = sizeof(e);
-    int n = 0;
-    for (BOOL ok = Process32FirstW(snap.get(), &e); ok; ok = Process32NextW(snap.get(), &e))
-        n += lstrcmpiW(e.szExeFile, L"rasdial.exe") == 0;
-    return n;
-}
 
 }  // namespace
 
@@ -169,11 +158,11 @@ TEST_F(DialerWindowTest, HungDialIsNotJoinedByRedialsAndEndsAfterItsLimit) {
     EXPECT_EQ(record_.Lines().size(), 1u) << "no re-dial while the dial runs";
     Click(dialer::IDC_COMMAND1);
     EXPECT_EQ(record_.WaitForLines(2).size(), 2u) << "a manual dial starts at once";
-    EXPECT_EQ(RunningDials(), 2);
+    EXPECT_EQ(RunningProcesses(L"rasdial.exe"), 2);
     PumpMessages(1700);  // both past the limit
     SendMessageW(hwnd_, WM_TIMER, dialer::kTimer1Id, 0);
     EXPECT_EQ(record_.WaitForLines(3).size(), 3u);
-    EXPECT_TRUE(PumpUntil([] { return RunningDials() == 1; })) << "the hung ones were ended";
+    EXPECT_TRUE(PumpUntil([] { return RunningProcesses(L"rasdial.exe") == 1; })) << "the hung ones were ended";
     PumpMessages(300);
     EXPECT_EQ(record_.Lines().size(), 3u);
 }
