@@ -1,9 +1,12 @@
 #include <windows.h>
 
 #include "dialer/main_window.h"
+#include "platform/dpi.h"
 #include "platform/window.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    // Before any window: a window made earlier keeps the old awareness.
+    plat::DeclareDpiAwareness();
     plat::SetQuitWhenLastFormCloses(true);
     if (!dialer::Form1::Create()) return 1;
     return plat::RunMessageLoop();

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "platform/dpi.h"
 #include "platform/handles.h"
 #include "platform/window.h"
 
@@ -68,7 +69,6 @@ private:
     Form1() = default;
     bool CreateControls();
     void BuildPopupMenu();
-    static HFONT CreateLabelFont();
     void CreateToolTips();
     LRESULT OnCtlColor(UINT msg, HDC dc, HWND control);
     void OnActivate(WPARAM wParam);
@@ -103,7 +103,7 @@ private:
     void StartDial();
 
     plat::UniqueMenu mSysPopup_;
-    plat::UniqueFont labelFont_;  // the three labels' font
+    plat::DpiLayout layout_;  // places, fonts and icons at the window's DPI
     HWND toolTip_ = nullptr;  // owned by the window
     HWND lastFocus_ = nullptr;
     plat::WindowTimer Timer1{kTimer1Id, kTimer1Interval};

@@ -16,6 +16,8 @@ constexpr UINT kTrayIconId = 1;
 void AddTrayIcon(HWND window, const std::wstring& iconFile, const std::wstring& tip);
 void ShowBalloon(HWND window, const std::wstring& text, const std::wstring& title, DWORD infoFlag);
 void DeleteTrayIcon();
+// Loads the icon again at the small-icon size of a new DPI and shows it.
+void ReloadTrayIcon(int dpi);
 // Puts the icon up again as AddTrayIcon last did (after the taskbar was re-created).
 void RestoreTrayIcon();
 
