@@ -182,8 +182,28 @@ void DpiLayout::Rescale(int dpi) {
 }
 
 void DpiLayout::OnDpiChanged(WPARAM wParam, LPARAM lParam) {
+    const int oldDpi = dpi_;
     Rescale(HIWORD(wParam));
     const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+    if (form_ && IsIconic(form_)) {
+        // Minimised (the dialer in the tray): the suggestion is for the
+        // minimised window; the size it comes back at follows the new DPI.
+        WINDOWPLACEMENT wp{};
+        wp.length = sizeof(wp);
+        if (!GetWindowPlacement(form_, &wp)) return;
+        const DWORD style = static_cast<DWORD>(GetWindowLongW(form_, GWL_STYLE));
+        const DWORD exStyle = static_cast<DWORD>(GetWindowLongW(form_, GWL_EXSTYLE));
+        const RECT oldFrame = OuterRectForClientAt(0, 0, 0, 0, style, exStyle, oldDpi);
+        const RECT newFrame = OuterRectForClientAt(0, 0, 0, 0, style, exStyle, dpi_);
+        RECT& r = wp.rcNormalPosition;
+        const int w = MulDiv(r.right - r.left - (oldFrame.right - oldFrame.left), dpi_, oldDpi);
+        const int h = MulDiv(r.bottom - r.top - (oldFrame.bottom - oldFrame.top), dpi_, oldDpi);
+        r.right = r.left + w + newFrame.right - newFrame.left;
+        r.bottom = r.top + h + newFrame.bottom - newFrame.top;
+        wp.showCmd = IsWindowVisible(form_) ? SW_SHOWMINNOACTIVE : SW_HIDE;
+        SetWindowPlacement(form_, &wp);
+        return;
+    }
     if (form_ && suggested)
         SetWindowPos(form_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
                      suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);

@@ -208,4 +208,18 @@ TEST_F(Look, DpiChangeLaysTheWindowOutAgainTakesTheSuggestedPlaceAndRemakesFonts
         EXPECT_TRUE(face.bmWidth == button.right - button.left && face.bmHeight == button.bottom - button.top);
         ExpectBannerFillsItsBox(C(IDC_PICTURE1));
     }
+    // Hidden in the tray, the window comes back at the size of the new DPI.
+    const int other = start == 144 ? 96 : 144;
+    ShowWindow(hwnd_, SW_MINIMIZE);
+    RECT minimised{0, 0, 160, 30};
+    SendMessageW(hwnd_, WM_DPICHANGED, MAKEWPARAM(other, other), reinterpret_cast<LPARAM>(&minimised));
+    EXPECT_FALSE(IsWindowVisible(hwnd_)) << "still in the tray";
+    SendMessageW(hwnd_, WM_COMMAND, IDM_SHOW, 0);
+    PumpMessages(50);
+    ExpectPlaces(table, other);
+    RECT shown{}, outer = plat::OuterRectForClientAt(0, 0, At(324, other), At(272, other),
+                                                     GetWindowLongW(hwnd_, GWL_STYLE), 0, other);
+    GetWindowRect(hwnd_, &shown);
+    EXPECT_NEAR(shown.right - shown.left, outer.right - outer.left, 1);
+    EXPECT_NEAR(shown.bottom - shown.top, outer.bottom - outer.top, 1);
 }
