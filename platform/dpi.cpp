@@ -160,17 +160,19 @@ void DpiLayout::Rescale(int dpi) {
     dpi = Sane(dpi);
     controls_.erase(std::remove_if(controls_.begin(), controls_.end(), [](const Control& c) { return !IsWindow(c.hwnd); }),
                     controls_.end());
+    // The old fonts are freed last: until the controls have their new size,
+    // the skin's images (drawn on WM_SIZE) still hold them selected.
+    std::vector<UniqueFont> oldFonts;
     if (dpi != dpi_) {
         dpi_ = dpi;
-        // New fonts go to the controls before the old ones are freed.
-        UniqueFont oldControlFont = std::move(controlFont_);
+        oldFonts.push_back(std::move(controlFont_));
         HFONT controlFont = ControlFont();
         for (const Control& c : controls_) {
-            if (reinterpret_cast<HFONT>(SendMessageW(c.hwnd, WM_GETFONT, 0, 0)) == oldControlFont.get())
+            if (reinterpret_cast<HFONT>(SendMessageW(c.hwnd, WM_GETFONT, 0, 0)) == oldFonts.front().get())
                 SendMessageW(c.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(controlFont), TRUE);
         }
         for (Font& f : fonts_) {
-            UniqueFont old = std::exchange(f.font, MakeFont(f.tenthsOfPoint, f.face, f.charset, dpi_));
+            oldFonts.push_back(std::exchange(f.font, MakeFont(f.tenthsOfPoint, f.face, f.charset, dpi_)));
             for (HWND c : f.controls)
                 if (IsWindow(c)) SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(f.font.get()), TRUE);
         }

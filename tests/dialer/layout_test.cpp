@@ -197,7 +197,8 @@ TEST_F(Look, DpiChangeLaysTheWindowOutAgainTakesTheSuggestedPlaceAndRemakesFonts
         EXPECT_EQ(FontHeight(C(IDC_LABEL2)), At(-14, dpi));
         EXPECT_NE(FontOf(C(IDC_TEXT1)), controlFont);
         for (int id : {IDC_TEXT2, IDC_CHECK1, IDC_COMMAND4}) EXPECT_EQ(FontHeight(C(id)), At(-12, dpi)) << id;
-        EXPECT_NE(GetObjectType(labelFont), static_cast<DWORD>(OBJ_FONT)) << "the old fonts are freed";
+        for (HFONT old : {labelFont, controlFont})
+            EXPECT_NE(GetObjectType(old), static_cast<DWORD>(OBJ_FONT)) << "the old fonts are freed";
         ExpectIconsAt(hwnd_, dpi);
         EXPECT_EQ(IconWidth(TrayData().hIcon), plat::SystemMetricAt(SM_CXSMICON, dpi)) << "the tray icon again";
         // The skin made its faces again at the buttons' new size.
