@@ -4,6 +4,7 @@
 
 #include "dialer/resource.h"
 #include "platform/controls.h"
+#include "platform/dpi.h"
 #include "platform/process.h"
 #include "platform/units.h"
 #include "platform/window.h"
@@ -41,14 +42,17 @@ public:
             return;
         }
         auto* w = new abot();
-        RECT r = plat::OuterRectForClient(plat::TwipsToPixelsX(kClientLeft), plat::TwipsToPixelsY(kClientTop),
-                                          plat::TwipsToPixelsX(kClientWidth), plat::TwipsToPixelsY(kClientHeight),
-                                          kStyle, 0);
+        // Laid out at the DPI of the monitor its fixed place is on.
+        const int dpi = plat::DpiAtPoint({plat::TwipsToPixelsX(kClientLeft), plat::TwipsToPixelsY(kClientTop)});
+        auto px = [dpi](int twips) { return plat::TwipsToPixelsAt(twips, dpi); };
+        RECT r = plat::OuterRectForClientAt(px(kClientLeft), px(kClientTop), px(kClientWidth), px(kClientHeight),
+                                            kStyle, 0, dpi);
         if (!w->CreateForm(kAboutCaption, kStyle, 0, r.left, r.top, r.right - r.left, r.bottom - r.top)) {
             delete w;
             return;
         }
         instance = w;
+        w->layout_.Attach(w->hwnd(), dpi);
         if (!w->CreateControls()) {
             DestroyWindow(w->hwnd());  // deletes the object
             return;
@@ -67,6 +71,9 @@ protected:
             return 0;
         case WM_CTLCOLORSTATIC:
             return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+        case WM_DPICHANGED:
+            layout_.OnDpiChanged(wParam, lParam);
+            return 0;
         case WM_SYSCOLORCHANGE:
             RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
             break;
@@ -118,6 +125,8 @@ private:
 
     void Label4_Click() { OpenInBrowser(kMakerWebAddress); }
     void Label5_Click() { OpenInBrowser(std::wstring(L"mailto:") + kMakerEmail); }
+
+    plat::DpiLayout layout_;
 
 };
 

@@ -7,4 +7,8 @@ namespace dialer {
 
 plat::UniqueBitmap LoadBanner() { return plat::LoadPictureResource(GetModuleHandleW(nullptr), IDR_BANNER); }
 
+plat::UniqueBitmap LoadLargeBanner() {
+    return plat::LoadPictureResource(GetModuleHandleW(nullptr), IDR_BANNER_LARGE);
+}
+
 }  // namespace dialer

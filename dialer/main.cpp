@@ -2,9 +2,12 @@
 
 #include "dialer/main_window.h"
 #include "dialer/single_instance.h"
+#include "platform/dpi.h"
 #include "platform/window.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    // Before any window: a window made earlier keeps the old awareness.
+    plat::DeclareDpiAwareness();
     dialer::SingleInstance instance;
     if (!instance.IsFirst()) {
         instance.ShowRunningInstance();

@@ -70,15 +70,18 @@ UINT ShowMainWindowMessage() { return RegisterWindowMessageW(L"Vornadel.ShowMain
 
 Form1* Form1::Create() {
     auto* form = new Form1();
-    RECT outer = plat::OuterRectForClient(plat::TwipsToPixelsX(kClientLeft), plat::TwipsToPixelsY(kClientTop),
-                                          plat::TwipsToPixelsX(kClientWidth), plat::TwipsToPixelsY(kClientHeight),
-                                          kFormStyle, 0);
+    // Laid out at the DPI of the monitor its fixed place is on.
+    const int dpi = plat::DpiAtPoint({plat::TwipsToPixelsX(kClientLeft), plat::TwipsToPixelsY(kClientTop)});
+    auto px = [dpi](int twips) { return plat::TwipsToPixelsAt(twips, dpi); };
+    RECT outer = plat::OuterRectForClientAt(px(kClientLeft), px(kClientTop), px(kClientWidth), px(kClientHeight),
+                                            kFormStyle, 0, dpi);
     if (!form->CreateForm(kMainCaption, kFormStyle, 0, outer.left, outer.top, outer.right - outer.left,
                           outer.bottom - outer.top)) {
         delete form;
         return nullptr;
     }
     HWND hwnd = form->hwnd();
+    form->layout_.Attach(hwnd, dpi);
     if (!form->CreateControls()) {
         DestroyWindow(hwnd);  // deletes the object
         return nullptr;
@@ -112,6 +115,7 @@ bool Form1::CreateControls() {
     HWND picture = plat::CreatePictureBox(me, {120, 120, 4575, 1455}, WS_EX_CLIENTEDGE, IDC_PICTURE1);
     // Decoded when first painted: a start-up that dials and hides never needs it.
     plat::SetPictureLoader(picture, LoadBanner);
+    plat::SetLargePictureLoader(picture, LoadLargeBanner);
     CreateControl(me, L"Button", L"断 开", button, 0, {1320, 3600, 975, 375}, IDC_COMMAND2);
     CreateControl(me, L"Button", L"关 于", button, 0, {3480, 3600, 975, 375}, IDC_COMMAND3);
 
@@ -148,18 +152,11 @@ bool Form1::CreateControls() {
     // A password is typed letter by letter: no input method composition.
     ImmAssociateContext(Control(IDC_TEXT3), nullptr);
 
-    labelFont_.reset(CreateLabelFont());
-    for (int id : {IDC_LABEL1, IDC_LABEL2, IDC_LABEL3})
-        SendMessageW(Control(id), WM_SETFONT, reinterpret_cast<WPARAM>(labelFont_.get()), FALSE);
+    layout_.SetFont({Control(IDC_LABEL1), Control(IDC_LABEL2), Control(IDC_LABEL3)}, 105, kLabelFontFace,
+                    GB2312_CHARSET);
 
     CreateToolTips();
     return true;
-}
-
-HFONT Form1::CreateLabelFont() {
-    return CreateFontW(plat::PointsToFontHeight(105), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, GB2312_CHARSET,
-                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                       kLabelFontFace);
 }
 
 void Form1::CreateToolTips() {
@@ -498,6 +495,10 @@ LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         if (toolTip_) SendMessageW(toolTip_, WM_SYSCOLORCHANGE, wParam, lParam);
         RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
         break;
+    case WM_DPICHANGED:
+        layout_.OnDpiChanged(wParam, lParam);
+        ReloadTrayIcon(HIWORD(wParam));
+        return 0;
     case WM_ACTIVATE:
         OnActivate(wParam);
         return 0;

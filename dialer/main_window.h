@@ -6,6 +6,7 @@
 #include <string>
 
 #include "dialer/dial_processes.h"
+#include "platform/dpi.h"
 #include "platform/handles.h"
 #include "platform/window.h"
 
@@ -78,7 +79,6 @@ private:
     Form1() = default;
     bool CreateControls();
     void BuildPopupMenu();
-    static HFONT CreateLabelFont();
     void CreateToolTips();
     LRESULT OnCtlColor(UINT msg, HDC dc, HWND control);
     void OnActivate(WPARAM wParam);
@@ -119,7 +119,7 @@ private:
     void SaveConnectionFields();
 
     plat::UniqueMenu mSysPopup_;
-    plat::UniqueFont labelFont_;  // the three labels' font
+    plat::DpiLayout layout_;  // places, fonts and icons at the window's DPI
     HWND toolTip_ = nullptr;  // owned by the window
     HWND lastFocus_ = nullptr;
     plat::WindowTimer Timer1{kTimer1Id, kTimer1Interval};

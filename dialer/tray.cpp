@@ -1,6 +1,9 @@
 #include "dialer/tray.h"
 
+#include "platform/dpi.h"
 #include "platform/handles.h"
+
+#include <utility>
 
 namespace dialer {
 
@@ -11,6 +14,15 @@ plat::UniqueIcon g_trayIcon;
 bool g_lastCallOk = false;
 bool g_iconShown = false;
 ShellNotifyIconFunction g_shellNotifyIcon = &Shell_NotifyIconW;
+std::wstring g_iconFile;
+
+// The icon at the size the notification area shows at a DPI.
+void LoadTrayIcon(int dpi) {
+    const int cx = plat::SystemMetricAt(SM_CXSMICON, dpi), cy = plat::SystemMetricAt(SM_CYSMICON, dpi);
+    g_trayIcon.reset(static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), g_iconFile.c_str(), IMAGE_ICON, cx, cy,
+                                                   LR_LOADFROMFILE | LR_LOADMAP3DCOLORS)));
+    g_trayData.hIcon = g_trayIcon.get();
+}
 
 // Text, NUL, cut at the field's end.
 template <size_t N>
@@ -46,9 +58,8 @@ bool AddTrayIcon(HWND window, const std::wstring& iconFile, const std::wstring& 
     SetHeader(window, NIF_MESSAGE | NIF_ICON | NIF_TIP);
     g_trayData.uCallbackMessage = kTrayCallbackMessage;
     // A missing or unreadable file leaves no icon; the entry is added all the same.
-    g_trayIcon.reset(static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), iconFile.c_str(), IMAGE_ICON, 16, 16,
-                                                   LR_LOADFROMFILE | LR_LOADMAP3DCOLORS)));
-    g_trayData.hIcon = g_trayIcon.get();
+    g_iconFile = iconFile;
+    LoadTrayIcon(plat::LayoutDpiOf(window));
     StoreText(g_trayData.szTip, tip);
     return AddOrFindIcon();
 }
@@ -58,6 +69,16 @@ void ShowBalloon(HWND window, const std::wstring& text, const std::wstring& titl
     g_trayData.dwInfoFlags = infoFlag;
     StoreText(g_trayData.szInfoTitle, title);
     StoreText(g_trayData.szInfo, text);
+    Send(NIM_MODIFY);
+}
+
+void ReloadTrayIcon(int dpi) {
+    if (!g_trayData.hWnd || g_iconFile.empty()) return;
+    // The old icon stays alive until the shell has the new one.
+    plat::UniqueIcon old = std::move(g_trayIcon);
+    LoadTrayIcon(dpi);
+    if (!g_iconShown) return;  // the next add shows it
+    g_trayData.uFlags = NIF_ICON;
     Send(NIM_MODIFY);
 }
 

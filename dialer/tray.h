@@ -27,6 +27,8 @@ bool TrayIconShown();
 // Tests only: the shell call the module makes (Shell_NotifyIconW by default).
 using ShellNotifyIconFunction = BOOL(WINAPI*)(DWORD message, PNOTIFYICONDATAW data);
 void SetShellNotifyIconFunction(ShellNotifyIconFunction function);
+// Loads the icon again at the small-icon size of a new DPI and shows it.
+void ReloadTrayIcon(int dpi);
 
 // The shared record, as last sent.
 const NOTIFYICONDATAW& TrayData();

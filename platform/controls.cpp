@@ -1,5 +1,6 @@
 #include "platform/controls.h"
 
+#include "platform/dpi.h"
 #include "platform/handles.h"
 #include "platform/units.h"
 #include "platform/window.h"
@@ -54,11 +55,18 @@ HFONT DefaultFont() {
 
 HWND CreateControl(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style, DWORD exStyle,
                    const Placement& twips, int id) {
-    HWND hwnd = CreateWindowExW(exStyle, className, text, WS_CHILD | style, TwipsToPixelsX(twips.left),
-                                TwipsToPixelsY(twips.top), TwipsToPixelsX(twips.width), TwipsToPixelsY(twips.height),
-                                parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr),
-                                nullptr);
-    if (hwnd) SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(DefaultFont()), FALSE);
+    // Inside a form with a layout, the control is placed at the form's DPI
+    // and placed again when that changes.
+    DpiLayout* layout = DpiLayout::Of(parent);
+    const int x = layout ? layout->X(twips.left) : TwipsToPixelsX(twips.left);
+    const int y = layout ? layout->Y(twips.top) : TwipsToPixelsY(twips.top);
+    const int w = layout ? layout->X(twips.width) : TwipsToPixelsX(twips.width);
+    const int h = layout ? layout->Y(twips.height) : TwipsToPixelsY(twips.height);
+    HWND hwnd = CreateWindowExW(exStyle, className, text, WS_CHILD | style, x, y, w, h, parent,
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+    if (!hwnd) return nullptr;
+    SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(layout ? layout->ControlFont() : DefaultFont()), FALSE);
+    if (layout) layout->Record(hwnd, twips);
     return hwnd;
 }
 

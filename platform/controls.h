@@ -9,6 +9,7 @@ struct Placement {
 };
 
 // Creates a child window at a twips placement, with the form's default font.
+// Inside a form with a DpiLayout (platform/dpi.h) both follow the form's DPI.
 HWND CreateControl(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style, DWORD exStyle,
                    const Placement& twips, int id);
 
@@ -17,7 +18,7 @@ HWND CreateControl(HWND parent, const wchar_t* className, const wchar_t* text, D
 HWND CreateFrame(HWND parent, const Placement& twips, int id);
 extern const wchar_t kFrameClassName[];
 
-// The default font of the forms' controls.
+// The default font of controls outside a form with a layout: at the system DPI.
 HFONT DefaultFont();
 
 }  // namespace plat

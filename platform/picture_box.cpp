@@ -5,9 +5,11 @@
 #include <olectl.h>
 
 #include <cstring>
+#include <vector>
 #include <new>
 #include <utility>
 
+#include "platform/dpi.h"
 #include "platform/units.h"
 #include "platform/window.h"
 
@@ -20,37 +22,71 @@ namespace {
 constexpr UINT kSetPicture = WM_USER + 1;  // lParam: HBITMAP, ownership passes
 constexpr UINT kGetPicture = WM_USER + 2;
 constexpr UINT kSetLoader = WM_USER + 3;  // lParam: PictureLoader
+constexpr UINT kSetLargeLoader = WM_USER + 4;  // lParam: PictureLoader
 
 // The box's picture lives behind the window's one extra pointer.
 struct BoxState {
     UniqueBitmap picture;
     PictureLoader loader = nullptr;
+    UniqueBitmap large;  // the picture at twice its size, when there is one
+    PictureLoader largeLoader = nullptr;
+    UniqueBitmap scaled;  // what is shown at scaledDpi
+    int scaledDpi = 0;
 };
+
+UniqueBitmap& Loaded(UniqueBitmap& bitmap, PictureLoader& loader) {
+    if (loader) bitmap = std::exchange(loader, nullptr)();
+    return bitmap;
+}
 
 // The box's state, with the picture made if it is still to come.
 BoxState* StateOf(HWND hwnd) {
     auto* state = reinterpret_cast<BoxState*>(GetWindowLongPtrW(hwnd, 0));
-    if (state && state->loader) {
-        PictureLoader load = std::exchange(state->loader, nullptr);
-        state->picture = load();
-    }
+    if (state) Loaded(state->picture, state->loader);
     return state;
+}
+
+SIZE SizeOf(HBITMAP bitmap) {
+    BITMAP bm{};
+    if (!bitmap || !GetObjectW(bitmap, sizeof(bm), &bm)) return {0, 0};
+    return {bm.bmWidth, bm.bmHeight};
+}
+
+// The picture as it is shown at a DPI: itself at 96, else made from the
+// largest rendering there is.
+HBITMAP ShownPicture(BoxState* state, int dpi) {
+    if (dpi == kDesignDpi || (!state->large && !state->largeLoader)) {
+        HBITMAP picture = Loaded(state->picture, state->loader).get();
+        if (dpi == kDesignDpi || !picture) return picture;
+    }
+    if (state->scaled && state->scaledDpi == dpi) return state->scaled.get();
+    HBITMAP source = Loaded(state->large, state->largeLoader).get();
+    SIZE size = SizeOf(source);
+    size = {size.cx / 2, size.cy / 2};
+    if (!source) {
+        source = Loaded(state->picture, state->loader).get();
+        size = SizeOf(source);
+    }
+    if (!source) return nullptr;
+    state->scaled = ResamplePicture(source, MulDiv(size.cx, dpi, kDesignDpi), MulDiv(size.cy, dpi, kDesignDpi));
+    state->scaledDpi = dpi;
+    return state->scaled.get();
 }
 
 void Draw(HWND hwnd, HDC dc) {
     RECT client;
     GetClientRect(hwnd, &client);
     FillRect(dc, &client, GetSysColorBrush(COLOR_WINDOW));
-    BoxState* state = StateOf(hwnd);
-    if (!state || !state->picture) return;
-    BITMAP bm{};
-    if (!GetObjectW(state->picture.get(), sizeof(bm), &bm)) return;
+    auto* state = reinterpret_cast<BoxState*>(GetWindowLongPtrW(hwnd, 0));
+    HBITMAP picture = state ? ShownPicture(state, LayoutDpiOf(hwnd)) : nullptr;
+    const SIZE size = SizeOf(picture);
+    if (!size.cx) return;
     UniqueMemDC mem(CreateCompatibleDC(dc));
     if (!mem) return;
-    SelectObjectScope keep(mem.get(), state->picture.get());
+    SelectObjectScope keep(mem.get(), picture);
     // Own size, from the top-left corner; the client area clips the rest.
     IntersectClipRect(dc, client.left, client.top, client.right, client.bottom);
-    BitBlt(dc, 0, 0, bm.bmWidth, bm.bmHeight, mem.get(), 0, 0, SRCCOPY);
+    BitBlt(dc, 0, 0, size.cx, size.cy, mem.get(), 0, 0, SRCCOPY);
 }
 
 LRESULT CALLBACK PictureBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -84,14 +120,21 @@ LRESULT CALLBACK PictureBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
         if (auto* state = reinterpret_cast<BoxState*>(GetWindowLongPtrW(hwnd, 0))) {
             state->loader = nullptr;
             state->picture = std::move(incoming);
+            // A picture set from code is shown by itself.
+            state->large.reset();
+            state->largeLoader = nullptr;
+            state->scaled.reset();
             InvalidateRect(hwnd, nullptr, TRUE);
         }
         return 0;
     }
     case kSetLoader:
+    case kSetLargeLoader:
         if (auto* state = reinterpret_cast<BoxState*>(GetWindowLongPtrW(hwnd, 0))) {
-            state->picture.reset();
-            state->loader = reinterpret_cast<PictureLoader>(lParam);
+            const bool large = msg == kSetLargeLoader;
+            (large ? state->large : state->picture).reset();
+            (large ? state->largeLoader : state->loader) = reinterpret_cast<PictureLoader>(lParam);
+            state->scaled.reset();
             InvalidateRect(hwnd, nullptr, TRUE);
         }
         return 0;
@@ -124,6 +167,10 @@ void SetPicture(HWND box, UniqueBitmap picture) {
 
 void SetPictureLoader(HWND box, PictureLoader loader) {
     if (box) SendMessageW(box, kSetLoader, 0, reinterpret_cast<LPARAM>(loader));
+}
+
+void SetLargePictureLoader(HWND box, PictureLoader loader) {
+    if (box) SendMessageW(box, kSetLargeLoader, 0, reinterpret_cast<LPARAM>(loader));
 }
 
 HBITMAP PictureOf(HWND box) { return reinterpret_cast<HBITMAP>(SendMessageW(box, kGetPicture, 0, 0)); }
@@ -175,6 +222,84 @@ UniqueBitmap LoadPictureResource(HMODULE module, int id) {
     const void* bytes = loaded ? LockResource(loaded) : nullptr;
     if (!bytes) return {};
     return DecodePicture(bytes, SizeofResource(module, info));
+}
+
+}  // namespace plat
+
+namespace plat {
+namespace {
+
+// For each target pixel along one axis, the source pixels it covers and how
+// much of each: a box filter of the target pixel's width.
+struct Tap {
+    int first;
+    std::vector<float> weights;
+};
+
+std::vector<Tap> Taps(int source, int target) {
+    std::vector<Tap> taps(static_cast<size_t>(target));
+    const double step = static_cast<double>(source) / target;
+    for (int i = 0; i < target; ++i) {
+        const double begin = i * step, end = begin + step;
+        Tap& tap = taps[static_cast<size_t>(i)];
+        tap.first = static_cast<int>(begin);
+        for (int s = tap.first; s < source && s < end; ++s) {
+            const double cover = (s + 1 < end ? s + 1 : end) - (s > begin ? s : begin);
+            tap.weights.push_back(static_cast<float>(cover / step));
+        }
+    }
+    return taps;
+}
+
+}  // namespace
+
+UniqueBitmap ResamplePicture(HBITMAP source, int width, int height) {
+    BITMAP bm{};
+    if (!source || width <= 0 || height <= 0 || !GetObjectW(source, sizeof(bm), &bm) || bm.bmWidth <= 0 ||
+        bm.bmHeight <= 0)
+        return {};
+    const int sw = bm.bmWidth, sh = bm.bmHeight;
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), sw, -sh, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    std::vector<unsigned char> in(static_cast<size_t>(sw) * sh * 4);
+    {
+        UniqueMemDC dc(CreateCompatibleDC(nullptr));
+        if (!dc || GetDIBits(dc.get(), source, 0, static_cast<UINT>(sh), in.data(), &info, DIB_RGB_COLORS) != sh)
+            return {};
+    }
+    // Rows first, into floats; then columns, into the target.
+    const std::vector<Tap> across = Taps(sw, width), down = Taps(sh, height);
+    std::vector<float> rows(static_cast<size_t>(width) * sh * 3);
+    for (int y = 0; y < sh; ++y)
+        for (int x = 0; x < width; ++x) {
+            const Tap& tap = across[static_cast<size_t>(x)];
+            float sum[3] = {};
+            for (size_t k = 0; k < tap.weights.size(); ++k) {
+                const unsigned char* p = &in[(static_cast<size_t>(y) * sw + tap.first + k) * 4];
+                for (int c = 0; c < 3; ++c) sum[c] += tap.weights[k] * p[c];
+            }
+            for (int c = 0; c < 3; ++c) rows[(static_cast<size_t>(y) * width + x) * 3 + c] = sum[c];
+        }
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    void* bits = nullptr;
+    UniqueBitmap out(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!out || !bits) return {};
+    auto* dst = static_cast<unsigned char*>(bits);
+    for (int y = 0; y < height; ++y) {
+        const Tap& tap = down[static_cast<size_t>(y)];
+        for (int x = 0; x < width; ++x) {
+            float sum[3] = {};
+            for (size_t k = 0; k < tap.weights.size(); ++k)
+                for (int c = 0; c < 3; ++c)
+                    sum[c] += tap.weights[k] * rows[((tap.first + k) * static_cast<size_t>(width) + x) * 3 + c];
+            unsigned char* p = &dst[(static_cast<size_t>(y) * width + x) * 4];
+            for (int c = 0; c < 3; ++c) p[c] = static_cast<unsigned char>(sum[c] + 0.5f > 255.f ? 255.f : sum[c] + 0.5f);
+            p[3] = 0;
+        }
+    }
+    GdiFlush();
+    return out;
 }
 
 }  // namespace plat

@@ -1,6 +1,7 @@
-// A picture box: shows one picture unscaled from its inside's top-left
-// corner on the window background, cut off at its edges, and takes the
-// focus like the form designer's picture box (a tab stop, focus on click).
+// A picture box: shows one picture at its own size (in pixels at 96 DPI,
+// scaled with the form's DPI) from its inside's top-left corner on the window
+// background, cut off at its edges, and takes the focus like the form
+// designer's picture box (a tab stop, focus on click).
 #pragma once
 #include <windows.h>
 
@@ -24,6 +25,9 @@ void SetPicture(HWND box, UniqueBitmap picture);
 // or asked for), so a box that is never seen never decodes anything.
 using PictureLoader = UniqueBitmap (*)();
 void SetPictureLoader(HWND box, PictureLoader loader);
+// A rendering of the same picture at twice its size, drawn (downscaled) in
+// its place above 96 DPI instead of enlarging the picture itself.
+void SetLargePictureLoader(HWND box, PictureLoader loader);
 // The box's picture (still owned by the box), or null.
 HBITMAP PictureOf(HWND box);
 
@@ -33,5 +37,8 @@ HBITMAP PictureOf(HWND box);
 UniqueBitmap DecodePicture(const void* data, size_t size);
 // The same for a picture stored as an RCDATA resource of a module.
 UniqueBitmap LoadPictureResource(HMODULE module, int id);
+// A picture resampled to another size, each target pixel the average of the
+// source area it covers (sharp when shrinking). Empty on failure.
+UniqueBitmap ResamplePicture(HBITMAP source, int width, int height);
 
 }  // namespace plat

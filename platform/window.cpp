@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/dpi.h"
+
 namespace plat {
 
 const wchar_t kFormClassName[] = L"Form";
@@ -35,6 +37,11 @@ bool EnsureWindowClass(const wchar_t* name, WNDPROC proc, int background, int wn
 }
 
 void SetWindowIcons(HWND hwnd, int iconResourceId) {
+    // A form with a layout keeps its own icons at the sizes of its DPI.
+    if (DpiLayout* layout = DpiLayout::Of(hwnd)) {
+        layout->SetIcons(iconResourceId);
+        return;
+    }
     HINSTANCE module = GetModuleHandleW(nullptr);
     const struct {
         WPARAM which;

@@ -4,10 +4,22 @@
 #   docs/about-window.png  the About window, opened with the "关 于" button
 #   docs/tray-menu.png     the tray menu, opened with a right click on the icon
 # Builds the 64-bit test build first (the one Wine runs here).
-#   bash scripts/screenshots.sh [OUT_DIR]
+#   bash scripts/screenshots.sh [--dpi DPI] [OUT_DIR]
+# With --dpi (e.g. 144 for 150 % scaling) the display runs at that DPI and
+# the files are named after the scaling: main-window-150.png ...
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build/x64
+
+if [ "${1:-}" = "--dpi" ]; then
+  export VORNADEL_DPI=$2
+  shift 2
+fi
+dpi=${VORNADEL_DPI:-96}
+# A 96 DPI figure at the display's DPI.
+at() { echo $(( ($1 * dpi + 48) / 96 )); }
+suffix=""
+[ "$dpi" != 96 ] && suffix="-$((dpi * 100 / 96))"
 
 if [ "${1:-}" != "--inside" ]; then
   for tool in xdotool xwininfo import; do
@@ -49,18 +61,19 @@ rm -f "$WINEPREFIX/drive_c/windows/list.ini"
 read -r mx my mw mh < <(timeout 30 bash -c "$(declare -f geometry); geometry 'VornadelZembrel V1.0'")
 # Let the start-up balloon go before the pictures.
 sleep 12
-crop main-window.png "$mx" "$my" "$mw" "$mh"
+crop "main-window$suffix.png" "$mx" "$my" "$mw" "$mh"
 
-# "关 于": the About button, 232,240 (65 x 25) in the client area.
-xdotool mousemove --sync $((mx + (mw - 324) / 2 + 232 + 32)) $((my + mh - (mw - 324) / 2 - 272 + 240 + 12)) click 1
+# "关 于": the About button, 232,240 (65 x 25) in the client area at 96 DPI.
+border=$(( (mw - $(at 324)) / 2 ))
+xdotool mousemove --sync $((mx + border + $(at 264))) $((my + mh - border - $(at 272) + $(at 252))) click 1
 read -r ax ay aw ah < <(timeout 30 bash -c "$(declare -f geometry); geometry '关于 ... ...'")
 sleep 1
-crop about-window.png "$ax" "$ay" "$aw" "$ah"
+crop "about-window$suffix.png" "$ax" "$ay" "$aw" "$ah"
 
 # The tray icon sits at the right end of the desktop's taskbar.
 read -r dw dh < <(xwininfo -root -tree | awk '/Wine desktop/{print $0}' | head -n1 | \
   sed -E 's/.* ([0-9]+)x([0-9]+)\+.*/\1 \2/')
-xdotool mousemove --sync $((dw - 11)) $((dh - 10)) click 3
+xdotool mousemove --sync $((dw - $(at 11))) $((dh - $(at 10))) click 3
 sleep 1.5
 # The whole desktop: the menu opens at the icon, above the taskbar.
-crop tray-menu.png 0 0 "$dw" "$dh"
+crop "tray-menu$suffix.png" 0 0 "$dw" "$dh"

@@ -8,3 +8,9 @@ bash "$root/scripts/build.sh"
 # Tests share the prefix's list.ini and registry: one at a time.
 "$root/scripts/testbed.sh" "$root/build/x64" \
   ctest --test-dir "$root/build/x64" --output-on-failure --timeout 180 -j1
+# The look of the windows again at 125 %, 150 % and 200 % display scaling.
+for dpi in 120 144 192; do
+  echo "look tests at $dpi DPI"
+  VORNADEL_DPI=$dpi "$root/scripts/testbed.sh" "$root/build/x64" \
+    ctest --test-dir "$root/build/x64" --output-on-failure --timeout 180 -j1 -R 'Look'
+done

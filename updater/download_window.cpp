@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/controls.h"
+#include "platform/dpi.h"
 #include "platform/handles.h"
 #include "platform/module_path.h"
 #include "platform/text.h"
@@ -151,15 +152,19 @@ Form1* Form1::Create(const DownloadOptions& options) {
     InitCommonControlsEx(&icc);
 
     auto* form = new Form1(options);
-    const int w = plat::TwipsToPixelsX(kClientWidth), h = plat::TwipsToPixelsY(kClientHeight);
-    RECT outer = plat::OuterRectForClient(0, 0, w, h, kFormStyle, 0);
+    // Centred on the screen, laid out at the DPI of the monitor there.
+    const int screenW = GetSystemMetrics(SM_CXSCREEN), screenH = GetSystemMetrics(SM_CYSCREEN);
+    const int dpi = plat::DpiAtPoint({screenW / 2, screenH / 2});
+    const int w = plat::TwipsToPixelsAt(kClientWidth, dpi), h = plat::TwipsToPixelsAt(kClientHeight, dpi);
+    RECT outer = plat::OuterRectForClientAt(0, 0, w, h, kFormStyle, 0, dpi);
     const int outerW = outer.right - outer.left, outerH = outer.bottom - outer.top;
-    const int x = (GetSystemMetrics(SM_CXSCREEN) - outerW) / 2, y = (GetSystemMetrics(SM_CYSCREEN) - outerH) / 2;
+    const int x = (screenW - outerW) / 2, y = (screenH - outerH) / 2;
     if (!form->CreateForm(kUpdaterCaption, kFormStyle, 0, x, y, outerW, outerH)) {
         delete form;
         return nullptr;
     }
     HWND hwnd = form->hwnd();
+    form->layout_.Attach(hwnd, dpi);
     if (!form->CreateControls()) {
         DestroyWindow(hwnd);  // deletes the object
         return nullptr;
@@ -203,6 +208,9 @@ LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_INET1_STATECHANGED:
         Inet1_StateChanged(static_cast<short>(wParam));
         if (closedWhileReceiving_ && !receiving_) delete this;
+        return 0;
+    case WM_DPICHANGED:
+        layout_.OnDpiChanged(wParam, lParam);
         return 0;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDC_COMMAND2 && HIWORD(wParam) == BN_CLICKED) {

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/dpi.h"
 #include "platform/window.h"
 #include "updater/http_transfer.h"
 #include "updater/signature.h"
@@ -76,6 +77,7 @@ private:
     void SetStatus(const std::wstring& text);
 
     DownloadOptions options_;
+    plat::DpiLayout layout_;  // places, fonts and icons at the window's DPI
     HttpTransfer Inet1_;
     Outcome outcome_ = Outcome::Running;
     bool receiving_ = false;

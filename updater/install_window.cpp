@@ -1,6 +1,7 @@
 #include "updater/install_window.h"
 #include "updater/resource.h"
 
+#include "platform/dpi.h"
 #include "platform/module_path.h"
 #include "platform/process.h"
 #include "platform/text.h"
@@ -28,8 +29,10 @@ constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMI
 
 Form2* Form2::Create(HWND downloadWindow, const std::wstring& downloadedFile, const std::wstring& programFolder) {
     auto* form = new Form2(downloadWindow, downloadedFile, programFolder);
-    RECT outer = plat::OuterRectForClient(0, 0, plat::TwipsToPixelsX(kClientWidth),
-                                          plat::TwipsToPixelsY(kClientHeight), kFormStyle, 0);
+    // It opens where the system puts new windows: on the primary monitor.
+    const int dpi = plat::SystemDpi();
+    RECT outer = plat::OuterRectForClientAt(0, 0, plat::TwipsToPixelsAt(kClientWidth, dpi),
+                                            plat::TwipsToPixelsAt(kClientHeight, dpi), kFormStyle, 0, dpi);
     if (!form->CreateForm(kUpdaterCaption, kFormStyle, 0, CW_USEDEFAULT, CW_USEDEFAULT, outer.right - outer.left,
                           outer.bottom - outer.top)) {
         delete form;
@@ -38,6 +41,7 @@ Form2* Form2::Create(HWND downloadWindow, const std::wstring& downloadedFile, co
     // Creation holds a captioned window to a minimum width; a later resize does not.
     SetWindowPos(form->hwnd(), nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    form->layout_.Attach(form->hwnd(), dpi);
     plat::SetWindowIcons(form->hwnd(), IDI_UPDATER);
     form->Form_Load();
     return form;
@@ -123,6 +127,10 @@ LRESULT Form2::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     if (msg == WM_FOLDER_NOT_WRITABLE) {
         FailAndClose(folderError_);
+        return 0;
+    }
+    if (msg == WM_DPICHANGED) {
+        layout_.OnDpiChanged(wParam, lParam);
         return 0;
     }
     if (msg == WM_TIMER) {

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "platform/dpi.h"
 #include "platform/window.h"
 
 namespace updater {
@@ -62,6 +63,7 @@ private:
     std::wstring downloadedFile_;
     std::wstring programFolder_;
     plat::WindowTimer Timer1{kTimer1Id, kTimer1Interval};
+    plat::DpiLayout layout_;  // its size and icons at the window's DPI
     bool dialersEnded_ = false;
     bool installing_ = false;
     bool dialerWasRunning_ = false;

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "platform/module_path.h"
+#include "platform/dpi.h"
 #include "platform/window.h"
 #include "updater/download_window.h"
 #include "update_key.h"
@@ -11,6 +12,8 @@
 #endif
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    // Before any window: a window made earlier keeps the old awareness.
+    plat::DeclareDpiAwareness();
     plat::SetQuitWhenLastFormCloses(true);
     updater::DownloadOptions options;
     options.url = L"" VORNADEL_UPDATE_URL;

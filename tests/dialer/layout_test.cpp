@@ -1,31 +1,37 @@
-// The main window as the user sees it: frame, placement of every control at
-// 96 DPI, fonts, colours, banner, icons, tooltips, password field, tab order.
+// The main window as the user sees it: frame, placement of every control
+// (exact at 96 DPI, scaled at others), fonts, colours, banner, icons,
+// tooltips, password field, tab order, and a change of DPI while it is open.
 #include <windows.h>
 #include <commctrl.h>
 #include <imm.h>
 
+#include "dialer/artwork.h"
+#include "dialer/tray.h"
 #include "platform/picture_box.h"
-#include "platform/units.h"
 #include "tests/dialer/look_support.h"
 
 using namespace look_testing;
 
-TEST_F(Look, FormAndEveryControlAtTheirPlacesAndResizingMovesNothing) {
-    ASSERT_EQ(plat::TwipsToPixelsX(1440), 96) << "the figures below are for 96 DPI";
-    ExpectForm(hwnd_, L"VornadelZembrel V1.0", {278, 67, 324, 272});
-    HWND f = C(IDC_FRAME1);
-    const std::vector<Place> table = {
-        {C(IDC_PICTURE1), hwnd_, plat::kPictureBoxClassName, {8, 8, 305, 97}, L"", true},
-        {f, hwnd_, plat::kFrameClassName, {32, 112, 249, 81}, L"", true},
-        {C(IDC_CHECK1), hwnd_, L"Button", {48, 200, 97, 17}, L"开机自动拨号", true},
-        {C(IDC_CHECK2), hwnd_, L"Button", {160, 200, 113, 17}, L"断网后自动连接", true},
-        {C(IDC_TEXT4), hwnd_, L"Edit", {56, 216, 65, 18}, L"", false},
-        {C(IDC_TEXT5), hwnd_, L"Edit", {168, 216, 65, 18}, L"", false},
-        {C(IDC_LINE1), hwnd_, L"Static", {16, 232, 288, 1}, L"", true},
-        {C(IDC_COMMAND1), hwnd_, L"Button", {16, 240, 65, 25}, L"连 接", true},
-        {C(IDC_COMMAND2), hwnd_, L"Button", {88, 240, 65, 25}, L"断 开", true},
-        {C(IDC_COMMAND4), hwnd_, L"Button", {160, 240, 65, 25}, L"升 级", true},
-        {C(IDC_COMMAND3), hwnd_, L"Button", {232, 240, 65, 25}, L"关 于", true},
+namespace {
+
+// The banner's own size at 96 DPI.
+constexpr int kBannerW = 308, kBannerH = 99;
+
+std::vector<Place> MainWindowTable(Form1* form) {
+    auto C = [form](int id) { return form->Control(id); };
+    HWND me = form->hwnd(), f = C(IDC_FRAME1);
+    return {
+        {C(IDC_PICTURE1), me, plat::kPictureBoxClassName, {8, 8, 305, 97}, L"", true},
+        {f, me, plat::kFrameClassName, {32, 112, 249, 81}, L"", true},
+        {C(IDC_CHECK1), me, L"Button", {48, 200, 97, 17}, L"开机自动拨号", true},
+        {C(IDC_CHECK2), me, L"Button", {160, 200, 113, 17}, L"断网后自动连接", true},
+        {C(IDC_TEXT4), me, L"Edit", {56, 216, 65, 18}, L"", false},
+        {C(IDC_TEXT5), me, L"Edit", {168, 216, 65, 18}, L"", false},
+        {C(IDC_LINE1), me, L"Static", {16, 232, 288, 1}, L"", true},
+        {C(IDC_COMMAND1), me, L"Button", {16, 240, 65, 25}, L"连 接", true},
+        {C(IDC_COMMAND2), me, L"Button", {88, 240, 65, 25}, L"断 开", true},
+        {C(IDC_COMMAND4), me, L"Button", {160, 240, 65, 25}, L"升 级", true},
+        {C(IDC_COMMAND3), me, L"Button", {232, 240, 65, 25}, L"关 于", true},
         {C(IDC_LABEL1), f, L"Static", {8, 10, 81, 17}, L"连接名称：", true},
         {C(IDC_LABEL2), f, L"Static", {8, 34, 81, 17}, L"用 户 名：", true},
         {C(IDC_LABEL3), f, L"Static", {8, 58, 81, 17}, L"密    码：", true},
@@ -33,7 +39,34 @@ TEST_F(Look, FormAndEveryControlAtTheirPlacesAndResizingMovesNothing) {
         {C(IDC_TEXT2), f, L"Edit", {72, 31, 169, 21}, L"", true},
         {C(IDC_TEXT3), f, L"Edit", {72, 55, 169, 21}, L"", true},
     };
+}
+
+HFONT FontOf(HWND control) { return reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)); }
+LONG FontHeight(HWND control) {
+    LOGFONTW lf{};
+    GetObjectW(FontOf(control), sizeof(lf), &lf);
+    return lf.lfHeight;
+}
+
+// The banner covers its box to the inner right and bottom edges: no band
+// of the box's background colour where the picture would end too soon.
+void ExpectBannerFillsItsBox(HWND box) {
+    Snapshot shown(box);
+    const int w = shown.r.right, h = shown.r.bottom;
+    int band = 0;
+    for (int y = 0; y < h; y += 2) band += shown.At(w - 1, y) == GetSysColor(COLOR_WINDOW);
+    for (int x = 0; x < w; x += 2) band += shown.At(x, h - 1) == GetSysColor(COLOR_WINDOW);
+    EXPECT_EQ(band, 0) << "box inside " << w << " x " << h;
+}
+
+}  // namespace
+
+TEST_F(Look, FormAndEveryControlAtTheirPlacesAndResizingMovesNothing) {
+    ExpectForm(hwnd_, L"VornadelZembrel V1.0", {278, 67, 324, 272});
+    const std::vector<Place> table = MainWindowTable(form_);
     ExpectPlaces(table);
+    for (int id : {IDC_LABEL1, IDC_LABEL2, IDC_LABEL3, IDC_TEXT1, IDC_CHECK1, IDC_CHECK2}) ExpectTextFits(C(id));
+    EXPECT_EQ(IconWidth(TrayData().hIcon), plat::SystemMetricAt(SM_CXSMICON, Dpi())) << "the tray icon's size";
     for (int px : {16, 32, 48})  // the program's icon in each of its sizes
         EXPECT_TRUE(plat::UniqueIcon(static_cast<HICON>(
             LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_VORNADEL), IMAGE_ICON, px, px, 0)))) << px;
@@ -47,12 +80,13 @@ TEST_F(Look, FormAndEveryControlAtTheirPlacesAndResizingMovesNothing) {
 }
 
 TEST_F(Look, LabelFontFieldColoursTooltipsAndThePasswordField) {
-    auto font = [this](int id) { return reinterpret_cast<HFONT>(SendMessageW(C(id), WM_GETFONT, 0, 0)); };
+    auto font = [this](int id) { return FontOf(C(id)); };
     LOGFONTW lf{};
     ASSERT_TRUE(GetObjectW(font(IDC_LABEL1), sizeof(lf), &lf));
     EXPECT_STREQ(lf.lfFaceName, L"宋体");
-    EXPECT_EQ(lf.lfHeight, -14) << "10.5 pt at 96 DPI";
+    EXPECT_EQ(lf.lfHeight, At(-14)) << "10.5 pt (14 pixels at 96 DPI)";
     EXPECT_EQ(lf.lfCharSet, 134);
+    EXPECT_EQ(FontHeight(C(IDC_TEXT1)), At(-12)) << "the controls' 9 pt";
     EXPECT_TRUE(font(IDC_LABEL3) == font(IDC_LABEL1) && font(IDC_TEXT1) != font(IDC_LABEL1));
     // A colour no scheme uses makes sure which index Text1 is painted with.
     const int index = COLOR_SCROLLBAR;
@@ -80,16 +114,26 @@ TEST_F(Look, LabelFontFieldColoursTooltipsAndThePasswordField) {
     EXPECT_EQ(ImmGetContext(C(IDC_TEXT3)), nullptr);
 }
 
-TEST_F(Look, BannerIsDrawnUnscaledAndCutOffAndBadBytesLeaveABoxEmpty) {
+TEST_F(Look, BannerIsDrawnAtItsSizeForTheDpiAndCutOffAndBadBytesLeaveABoxEmpty) {
     HBITMAP picture = plat::PictureOf(C(IDC_PICTURE1));
     BITMAP bm{};
-    ASSERT_TRUE(picture && GetObjectW(picture, sizeof(bm), &bm) && bm.bmWidth == 308 && bm.bmHeight == 99)
+    ASSERT_TRUE(picture && GetObjectW(picture, sizeof(bm), &bm) && bm.bmWidth == kBannerW && bm.bmHeight == kBannerH)
         << "the embedded 308 x 99 JPEG decodes";
     Snapshot shown(C(IDC_PICTURE1));
     const int w = shown.r.right, h = shown.r.bottom;
-    EXPECT_TRUE(w < 308 && h < 99 && w > 298 && h > 89) << "cut off a few pixels short: " << w << " x " << h;
+    // Cut off a few pixels short, by the same share at every DPI.
+    EXPECT_TRUE(w < At(kBannerW) && h < At(kBannerH) && w > At(kBannerW - 10) && h > At(kBannerH - 10))
+        << w << " x " << h;
+    ExpectBannerFillsItsBox(C(IDC_PICTURE1));  // before the picture is selected into a DC of ours
+    // At 96 DPI the picture itself; above, the large rendering brought down
+    // to the picture's size at the DPI (never the small one enlarged).
+    plat::UniqueBitmap large = LoadLargeBanner();
+    ASSERT_TRUE(large && GetObjectW(large.get(), sizeof(bm), &bm) && bm.bmWidth == 2 * kBannerW &&
+                bm.bmHeight == 2 * kBannerH);
+    plat::UniqueBitmap expected =
+        Dpi() == 96 ? plat::UniqueBitmap() : plat::ResamplePicture(large.get(), At(kBannerW), At(kBannerH));
     plat::UniqueMemDC mem(CreateCompatibleDC(nullptr));
-    plat::SelectObjectScope keep(mem.get(), picture);
+    plat::SelectObjectScope keep(mem.get(), Dpi() == 96 ? picture : expected.get());
     int differ = 0;  // pixel for pixel the picture's own top-left part
     for (int y = 0; y < h; y += 3)
         for (int x = 0; x < w; x += 3) differ += shown.At(x, y) != GetPixel(mem.get(), x, y);
@@ -112,4 +156,71 @@ TEST_F(Look, TabVisitsTheControlsInTheirOrderNeverTheHiddenFields) {
         if (!IsDialogMessageW(hwnd_, &down)) DispatchMessageW(&down);
         EXPECT_EQ(GetFocus(), C(cycle[i % cycle.size()])) << "after Tab press " << i;
     }
+}
+
+TEST_F(Look, ResamplingAveragesTheAreaEachPixelCovers) {
+    // 3 x 1 source, black, white, black, to 2 x 1: each target pixel covers
+    // one and a half source pixels.
+    BITMAPINFO info{{sizeof(BITMAPINFOHEADER), 3, -1, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
+    void* bits = nullptr;
+    plat::UniqueBitmap source(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    ASSERT_TRUE(source && bits);
+    const DWORD pixels[3] = {0x000000, 0xFFFFFF, 0x000000};
+    memcpy(bits, pixels, sizeof(pixels));
+    plat::UniqueBitmap out = plat::ResamplePicture(source.get(), 2, 1);
+    plat::UniqueMemDC mem(CreateCompatibleDC(nullptr));
+    plat::SelectObjectScope keep(mem.get(), out.get());
+    EXPECT_EQ(GetPixel(mem.get(), 0, 0), RGB(85, 85, 85)) << "two thirds black, one third white";
+    EXPECT_EQ(GetPixel(mem.get(), 1, 0), RGB(85, 85, 85));
+}
+
+TEST_F(Look, DpiChangeLaysTheWindowOutAgainTakesTheSuggestedPlaceAndRemakesFontsAndIcons) {
+    const int start = Dpi();
+    const std::vector<Place> table = MainWindowTable(form_);
+    for (int dpi : {start == 144 ? 96 : 144, start}) {
+        SCOPED_TRACE(dpi);
+        const HFONT labelFont = FontOf(C(IDC_LABEL1)), controlFont = FontOf(C(IDC_TEXT1));
+        RECT now{};
+        GetWindowRect(hwnd_, &now);
+        // Where the system would put it: same corner, the client area at the new DPI.
+        RECT outer = plat::OuterRectForClientAt(0, 0, At(324, dpi), At(272, dpi), GetWindowLongW(hwnd_, GWL_STYLE),
+                                                0, dpi);
+        RECT suggested{now.left + 3, now.top + 5, now.left + 3 + outer.right - outer.left,
+                       now.top + 5 + outer.bottom - outer.top};
+        SendMessageW(hwnd_, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+        PumpMessages(50);
+        RECT taken{};
+        GetWindowRect(hwnd_, &taken);
+        EXPECT_TRUE(EqualRect(&taken, &suggested)) << "the suggested rectangle taken";
+        ExpectPlaces(table, dpi);
+        EXPECT_TRUE(FontOf(C(IDC_LABEL1)) != labelFont && FontOf(C(IDC_LABEL3)) == FontOf(C(IDC_LABEL1)));
+        EXPECT_EQ(FontHeight(C(IDC_LABEL2)), At(-14, dpi));
+        EXPECT_NE(FontOf(C(IDC_TEXT1)), controlFont);
+        for (int id : {IDC_TEXT2, IDC_CHECK1, IDC_COMMAND4}) EXPECT_EQ(FontHeight(C(id)), At(-12, dpi)) << id;
+        for (HFONT old : {labelFont, controlFont})
+            EXPECT_NE(GetObjectType(old), static_cast<DWORD>(OBJ_FONT)) << "the old fonts are freed";
+        ExpectIconsAt(hwnd_, dpi);
+        EXPECT_EQ(IconWidth(TrayData().hIcon), plat::SystemMetricAt(SM_CXSMICON, dpi)) << "the tray icon again";
+        // The skin made its faces again at the buttons' new size.
+        BITMAP face{};
+        RECT button{};
+        GetWindowRect(C(IDC_COMMAND1), &button);
+        ASSERT_TRUE(GetObjectW(GetPropW(C(IDC_COMMAND1), L"BMP0"), sizeof(face), &face));
+        EXPECT_TRUE(face.bmWidth == button.right - button.left && face.bmHeight == button.bottom - button.top);
+        ExpectBannerFillsItsBox(C(IDC_PICTURE1));
+    }
+    // Hidden in the tray, the window comes back at the size of the new DPI.
+    const int other = start == 144 ? 96 : 144;
+    ShowWindow(hwnd_, SW_MINIMIZE);
+    RECT minimised{0, 0, 160, 30};
+    SendMessageW(hwnd_, WM_DPICHANGED, MAKEWPARAM(other, other), reinterpret_cast<LPARAM>(&minimised));
+    EXPECT_FALSE(IsWindowVisible(hwnd_)) << "still in the tray";
+    SendMessageW(hwnd_, WM_COMMAND, IDM_SHOW, 0);
+    PumpMessages(50);
+    ExpectPlaces(table, other);
+    RECT shown{}, outer = plat::OuterRectForClientAt(0, 0, At(324, other), At(272, other),
+                                                     GetWindowLongW(hwnd_, GWL_STYLE), 0, other);
+    GetWindowRect(hwnd_, &shown);
+    EXPECT_NEAR(shown.right - shown.left, outer.right - outer.left, 1);
+    EXPECT_NEAR(shown.bottom - shown.top, outer.bottom - outer.top, 1);
 }
