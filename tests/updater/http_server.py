@@ -3,7 +3,7 @@
   http_server.py start PORT PIDFILE [EXE [KEYDIR]]   serves in the background, ends by itself after 15 minutes
   http_server.py stop PIDFILE
 Generated bodies are programs: EXE, or for sizes below its own only its
-headers with one empty section, followed by bytes that repeat a 1021-byte
+headers with one empty section (and SizeOfHeaders to match), followed by bytes that repeat a 1021-byte
 period (not a divisor of the 1024-byte pieces, so a lost or repeated piece
 shows). /signed/KIND/vornadel.exe and its .sig exercise signature checking
 with KEYDIR's keys a.pem and b.pem."""
@@ -35,6 +35,7 @@ def program(exe, size):
         table = e + 24 + struct.unpack_from("<H", exe, e + 20)[0]
         base = bytearray(exe[:table + 40])
         struct.pack_into("<H", base, e + 6, 1)
+        struct.pack_into("<I", base, e + 24 + 60, len(base))  # SizeOfHeaders
         struct.pack_into("<II", base, table + 16, 0, 0)  # no raw data
     return bytes(base[:size]) + pattern(len(base), size - len(base))
 
