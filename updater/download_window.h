@@ -38,7 +38,8 @@ struct DownloadOptions {
     std::wstring programFolder;  // the updater's own folder
     bool showInstallWindow = true;
     // The publisher's key; without one the download is installed unsigned.
-    std::optional<PublicKey> publicKey;
+    // (Stated, so that brace-initialised options need not name it under -Wextra.)
+    std::optional<PublicKey> publicKey = std::nullopt;
 };
 
 class Form1 : public plat::Window {

@@ -133,6 +133,7 @@ TEST(FileSignatureTest, CngVerifiesOpensslSignatures) {
     updater::PublicKey offCurve = keyA;
     offCurve[63] ^= 0x01;
     EXPECT_NE(updater::VerifyFileSignature(signedFile.wstring(), sigA, offCurve).status, SignatureStatus::Valid);
+    fs::remove(rows[1].file);
 }
 
 // Offsets of the real test executable's headers, for cutting and patching.
@@ -171,18 +172,9 @@ TEST(ProgramImageTest, TellsWholeProgramsFromTheRest) {
         std::copy(bytes.begin(), bytes.end(), b.begin() + static_cast<ptrdiff_t>(at));
         return b;
     };
-    auto withLfanew = [&](uint32_t v) {
-        Bytes b = exe;
-        std::memcpy(b.data() + 0x3C, &v, 4);
-        return b;
-    };
-    // First section's raw data moved far beyond the end, sized to overflow 32 bits.
-    Bytes farSection = exe;
-    const DWORD farPointer = 0xFFFFFF00, farSize = 0x200;
-    std::memcpy(farSection.data() + l.sectionTable + offsetof(IMAGE_SECTION_HEADER, SizeOfRawData), &farSize, 4);
-    std::memcpy(farSection.data() + l.sectionTable + offsetof(IMAGE_SECTION_HEADER, PointerToRawData), &farPointer, 4);
     const size_t characteristics = l.ntHeaders + 4 + offsetof(IMAGE_FILE_HEADER, Characteristics);
-    Bytes garbage = Cat({{'M', 'Z'}, Fill(300, 'x')});
+    // Section data placed so that pointer + size wraps around 32 bits.
+    const size_t firstSectionSize = l.sectionTable + offsetof(IMAGE_SECTION_HEADER, SizeOfRawData);
 
     struct Row {
         const wchar_t* name;
@@ -198,12 +190,12 @@ TEST(ProgramImageTest, TellsWholeProgramsFromTheRest) {
         {L"cut in the optional header", cut(l.ntHeaders + 40), own, ImageCheck::Truncated},
         {L"cut in the section table", cut(l.sectionTable + 50), own, ImageCheck::Truncated},
         {L"cut in the last section", cut(l.lastSectionEnd - 1), own, ImageCheck::Truncated},
-        {L"section beyond the end", farSection, own, ImageCheck::Truncated},
-        {L"MZ garbage", garbage, own, ImageCheck::NotProgram},
+        {L"section beyond the end", patch(firstSectionSize, {0, 2, 0, 0, 0, 0xFF, 0xFF, 0xFF}), own, ImageCheck::Truncated},
+        {L"MZ garbage", Cat({{'M', 'Z'}, Fill(300, 'x')}), own, ImageCheck::NotProgram},
         {L"text", Bytes{'h', 'e', 'l', 'l', 'o'}, own, ImageCheck::NotProgram},
         {L"empty", {}, own, ImageCheck::NotProgram},
-        {L"header offset far past the end", withLfanew(0x7FFFFFF0), own, ImageCheck::NotProgram},
-        {L"header offset negative", withLfanew(0x80000000), own, ImageCheck::NotProgram},
+        {L"header offset far past the end", patch(0x3C, {0xF0, 0xFF, 0xFF, 0x7F}), own, ImageCheck::NotProgram},
+        {L"header offset negative", patch(0x3C, {0, 0, 0, 0x80}), own, ImageCheck::NotProgram},
         {L"PE signature damaged", patch(l.ntHeaders, {'P', 'X'}), own, ImageCheck::NotProgram},
         {L"not marked executable", patch(characteristics, {0x00, 0x00}), own, ImageCheck::NotProgram},
         {L"a DLL", patch(characteristics + 1, {static_cast<unsigned char>(exe[characteristics + 1] | 0x20)}), own,
