@@ -82,7 +82,7 @@ TEST_P(Download, SavesOnlyWholeProgramsAndSaysWhatHappened) {
     std::wstring url = wcsstr(c.path, L"://") ? c.path : ServerUrl(c.path);
     if (!wcsncmp(c.path, L"https:", 6))
         url = L"https://127.0.0.1:" + std::to_wstring(VORNADEL_TEST_HTTP_PORT + 1) + (c.path + 6);
-    updater::DownloadOptions options{url, folder.path, true, {}};
+    updater::DownloadOptions options{url, folder.path, true};
     if (c.keyed) options.publicKey = kKeyA;
     Form1* form = g_form = Form1::Create(options);
     ASSERT_NE(form, nullptr);
@@ -125,7 +125,7 @@ void CALLBACK CancelWhenReceiving(HWND, UINT, UINT_PTR, DWORD) {
 
 TEST(DownloadCancel, WhileReceivingLeavesNoPartialFile) {
     TempProgramFolder folder;
-    HWND hwnd = g_cancel = Form1::Create({ServerUrl(L"/drip/vornadel.exe"), folder.path, true, {}})->hwnd();
+    HWND hwnd = g_cancel = Form1::Create({ServerUrl(L"/drip/vornadel.exe"), folder.path, true})->hwnd();
     UINT_PTR timer = SetTimer(nullptr, 0, 20, CancelWhenReceiving);
     ASSERT_TRUE(PumpUntil([&] { return !IsWindow(hwnd); }, 20000));
     KillTimer(nullptr, timer);
@@ -145,7 +145,7 @@ TEST_P(DownloadStall, WindowKeepsAnsweringAndCancelEndsTheTransferAtOnce) {
     using Clock = std::chrono::steady_clock;
     const auto ms = [](Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); };
     TempProgramFolder folder;
-    Form1* form = Form1::Create({ServerUrl(L"/stall/vornadel.exe"), folder.path, true, {}});
+    Form1* form = Form1::Create({ServerUrl(L"/stall/vornadel.exe"), folder.path, true});
     ASSERT_NE(form, nullptr);
     const HWND hwnd = form->hwnd(), bar = form->Control(updater::IDC_PROGRESSBAR1);
     // The bar shows what is written; the last piece waits for the one after it.
