@@ -94,11 +94,6 @@ plat::UniqueFile BlockTheWayBack(const TempProgramFolder&) {
     updater::SetAfterBackupHookForTesting(OccupyWithFolder);
     return {};
 }
-plat::UniqueFile OccupyWriteProbe(const TempProgramFolder& f) {
-    // Running as root, Wine lets every permission pass; a folder in the probe's place it cannot overwrite.
-    CreateDirectoryW(f.File(updater::kWriteProbeName).c_str(), nullptr);
-    return {};
-}
 
 const FailureCase kFailures[] = {
     {"Locked", LockTarget, L"升级失败：原程序文件正在被使用，无法替换（错误 32）。\n原来的程序没有改动。",
@@ -109,10 +104,6 @@ const FailureCase kFailures[] = {
      L"升级失败：无法替换原程序文件（错误 183）。\n原来的程序无法放回原处，已保存为 {folder}\\vornadel.exe.old，"
      L"请手动改回 vornadel.exe。",
      L"vornadel.exe.old", true, false, {L"download", L"vornadel.exe", L"vornadel.exe.old"}},
-    {"FolderNotWritable", OccupyWriteProbe,
-     L"升级失败：程序所在的文件夹（{folder}）不能写入（错误 5）。\n请用安装程序把 Vornadel 安装到 "
-     L"%LOCALAPPDATA%\\Programs\\Vornadel，或者以有写入权限的帐户运行。",
-     L"vornadel.exe", false, false, {L"download", L"vornadel-write-probe.tmp", L"vornadel.exe"}},
 };
 
 class InstallFailure : public Install, public ::testing::WithParamInterface<FailureCase> {
