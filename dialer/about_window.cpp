@@ -31,9 +31,9 @@ const wchar_t kSecondMakerLine[] = L"岚舟出品，祝您上网愉快！";
 constexpr COLORREF kBlack = RGB(0, 0, 0);
 constexpr COLORREF kBlue = RGB(0, 0, 255);
 
-class abot : public plat::Window {
+class AboutWindow : public plat::Window {
 public:
-    static abot* instance;
+    static AboutWindow* instance;
 
     static void Open() {
         if (instance && instance->hwnd()) {
@@ -41,7 +41,7 @@ public:
             SetForegroundWindow(instance->hwnd());
             return;
         }
-        auto* w = new abot();
+        auto* w = new AboutWindow();
         // Laid out at the DPI of the monitor its fixed place is on.
         const int dpi = plat::DpiAtPoint({plat::TwipsToPixelsX(kClientLeft), plat::TwipsToPixelsY(kClientTop)});
         auto px = [dpi](int twips) { return plat::TwipsToPixelsAt(twips, dpi); };
@@ -65,8 +65,8 @@ protected:
         switch (msg) {
         case WM_COMMAND:
             if (HIWORD(wParam) == STN_CLICKED) {
-                if (LOWORD(wParam) == IDC_ABOUT_LABEL4) Label4_Click();
-                if (LOWORD(wParam) == IDC_ABOUT_LABEL5) Label5_Click();
+                if (LOWORD(wParam) == IDC_ABOUT_WEB) OnWebClick();
+                if (LOWORD(wParam) == IDC_ABOUT_AUTHOR) OnAuthorClick();
             }
             return 0;
         case WM_CTLCOLORSTATIC:
@@ -95,17 +95,17 @@ private:
         plat::SetWindowIcons(me, IDI_VORNADEL);
         // A text a little wider than its box is cut at the edge, not wrapped away.
         const DWORD label = WS_VISIBLE | WS_CLIPSIBLINGS | SS_LEFTNOWORDWRAP;
-        HWND frame = plat::CreateFrame(me, {240, 360, 3255, 1455}, IDC_ABOUT_FRAME1);
+        HWND frame = plat::CreateFrame(me, {240, 360, 3255, 1455}, IDC_ABOUT_FRAME);
         if (!frame) return false;
         // Below the frame, whose top edge crosses the version line's last row.
-        CreateControl(me, L"Static", kVersionLine, label, 0, {1200, 120, 1455, 255}, IDC_ABOUT_LABEL1);
+        CreateControl(me, L"Static", kVersionLine, label, 0, {1200, 120, 1455, 255}, IDC_ABOUT_VERSION);
         // Only the web and e-mail lines react to the mouse.
         CreateControl(frame, L"Static", kWebLine, label | SS_NOTIFY, 0, {480, 840, 2295, 255},
-                      IDC_ABOUT_LABEL4);
-        CreateControl(frame, L"Static", kMessengerLine, label, 0, {1080, 480, 1215, 255}, IDC_ABOUT_LABEL3);
-        CreateControl(frame, L"Static", kSecondMakerLine, label, 0, {360, 1080, 2655, 255}, IDC_ABOUT_LABEL2);
-        CreateControl(frame, L"Static", kAuthorLine, label | SS_NOTIFY, 0, {1080, 240, 975, 255}, IDC_ABOUT_LABEL5);
-        for (int id : {IDC_ABOUT_LABEL1, IDC_ABOUT_LABEL2, IDC_ABOUT_LABEL3, IDC_ABOUT_LABEL4, IDC_ABOUT_LABEL5})
+                      IDC_ABOUT_WEB);
+        CreateControl(frame, L"Static", kMessengerLine, label, 0, {1080, 480, 1215, 255}, IDC_ABOUT_MESSENGER);
+        CreateControl(frame, L"Static", kSecondMakerLine, label, 0, {360, 1080, 2655, 255}, IDC_ABOUT_SLOGAN);
+        CreateControl(frame, L"Static", kAuthorLine, label | SS_NOTIFY, 0, {1080, 240, 975, 255}, IDC_ABOUT_AUTHOR);
+        for (int id : {IDC_ABOUT_VERSION, IDC_ABOUT_SLOGAN, IDC_ABOUT_MESSENGER, IDC_ABOUT_WEB, IDC_ABOUT_AUTHOR})
             if (!AboutControl(id)) return false;
         return true;
     }
@@ -113,9 +113,9 @@ private:
     LRESULT OnCtlColorStatic(HDC dc, HWND control) {
         COLORREF text = GetSysColor(COLOR_BTNTEXT);
         switch (GetDlgCtrlID(control)) {
-        case IDC_ABOUT_LABEL1: text = kBlack; break;
-        case IDC_ABOUT_LABEL2:
-        case IDC_ABOUT_LABEL4: text = kBlue; break;
+        case IDC_ABOUT_VERSION: text = kBlack; break;
+        case IDC_ABOUT_SLOGAN:
+        case IDC_ABOUT_WEB: text = kBlue; break;
         default: break;
         }
         SetTextColor(dc, text);
@@ -123,26 +123,26 @@ private:
         return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
     }
 
-    void Label4_Click() { OpenInBrowser(kMakerWebAddress); }
-    void Label5_Click() { OpenInBrowser(std::wstring(L"mailto:") + kMakerEmail); }
+    void OnWebClick() { OpenInBrowser(kMakerWebAddress); }
+    void OnAuthorClick() { OpenInBrowser(std::wstring(L"mailto:") + kMakerEmail); }
 
     plat::DpiLayout layout_;
 
 };
 
-abot* abot::instance = nullptr;
+AboutWindow* AboutWindow::instance = nullptr;
 
 }  // namespace
 
-void ShowAboutWindow() { abot::Open(); }
-HWND AboutWindowHandle() { return abot::instance ? abot::instance->hwnd() : nullptr; }
+void ShowAboutWindow() { AboutWindow::Open(); }
+HWND AboutWindowHandle() { return AboutWindow::instance ? AboutWindow::instance->hwnd() : nullptr; }
 
 HWND AboutControl(int id) {
     HWND about = AboutWindowHandle();
     if (!about) return nullptr;
     HWND direct = GetDlgItem(about, id);
     if (direct) return direct;
-    return GetDlgItem(GetDlgItem(about, IDC_ABOUT_FRAME1), id);
+    return GetDlgItem(GetDlgItem(about, IDC_ABOUT_FRAME), id);
 }
 
 std::wstring BrowserCommandLine(const std::wstring& target) { return std::wstring(kBrowserProgram) + L" " + target; }

@@ -1,4 +1,4 @@
-// abot: the About window. One instance, modeless, without an owner.
+// AboutWindow: the About window. One instance, modeless, without an owner.
 #pragma once
 #include <windows.h>
 
@@ -8,12 +8,12 @@ namespace dialer {
 
 // Control identifiers of the About window, also used by tests.
 enum AboutControlId : int {
-    IDC_ABOUT_LABEL1 = 301,
-    IDC_ABOUT_FRAME1,
-    IDC_ABOUT_LABEL2,
-    IDC_ABOUT_LABEL3,
-    IDC_ABOUT_LABEL4,
-    IDC_ABOUT_LABEL5,
+    IDC_ABOUT_VERSION = 301,
+    IDC_ABOUT_FRAME,
+    IDC_ABOUT_SLOGAN,
+    IDC_ABOUT_MESSENGER,
+    IDC_ABOUT_WEB,
+    IDC_ABOUT_AUTHOR,
 };
 
 extern const wchar_t kAboutCaption[];

@@ -37,7 +37,7 @@ const wchar_t kUpdaterMissingTitle[] = L"提示";
 constexpr DWORD kInfoFlag = NIIF_INFO;
 const wchar_t kUnstorableWhileTyping[] = L"中有本机系统编码无法保存的字符，保存到设置文件后会变成别的字符。";
 const wchar_t kUnstorableOnSave[] = L"中有本机系统编码无法保存的字符，已尽量保存，下次启动时会与现在不同。";
-const wchar_t* const kFieldNames[] = {L"连接名称", L"用户名", L"密码"};  // Text1, Text2, Text3
+const wchar_t* const kFieldNames[] = {L"连接名称", L"用户名", L"密码"};  // name, account, password
 
 const wchar_t kLabelFontFace[] = L"宋体";
 const wchar_t kTipText1[] =
@@ -68,8 +68,8 @@ std::wstring UpdaterStartFailure(DWORD error) {
 
 UINT ShowMainWindowMessage() { return RegisterWindowMessageW(L"Vornadel.ShowMainWindow"); }
 
-Form1* Form1::Create() {
-    auto* form = new Form1();
+MainWindow* MainWindow::Create() {
+    auto* form = new MainWindow();
     // Laid out at the DPI of the monitor its fixed place is on.
     const int dpi = plat::DpiAtPoint({plat::TwipsToPixelsX(kClientLeft), plat::TwipsToPixelsY(kClientTop)});
     auto px = [dpi](int twips) { return plat::TwipsToPixelsAt(twips, dpi); };
@@ -89,16 +89,16 @@ Form1* Form1::Create() {
     form->BuildPopupMenu();
     form->taskbarCreatedMessage_ = RegisterWindowMessageW(L"TaskbarCreated");
     form->showMainWindowMessage_ = ShowMainWindowMessage();
-    form->Form_Load();
+    form->OnLoad();
     // The start-up dial leaves the window minimised and hidden in the tray.
     if (IsWindow(hwnd) && !IsIconic(hwnd)) {
         ShowWindow(hwnd, SW_SHOWNORMAL);
-        SetFocus(form->Control(IDC_COMMAND1));  // the first focus
+        SetFocus(form->Control(IDC_DIAL));  // the first focus
     }
     return form;
 }
 
-bool Form1::CreateControls() {
+bool MainWindow::CreateControls() {
     using plat::CreateControl;
     HWND me = hwnd();
     const DWORD tab = WS_TABSTOP;
@@ -109,57 +109,57 @@ bool Form1::CreateControls() {
     plat::SetWindowIcons(me, IDI_VORNADEL);
 
     // Tab moves through the children in creation order (and into the frame),
-    // so they are created in the form's tab order: Command1, Picture1,
-    // Command2, Command3, Frame1 (Text3, Text2, Text1), Command4, Check1, Check2.
-    CreateControl(me, L"Button", L"连 接", button, 0, {240, 3600, 975, 375}, IDC_COMMAND1);
-    HWND picture = plat::CreatePictureBox(me, {120, 120, 4575, 1455}, WS_EX_CLIENTEDGE, IDC_PICTURE1);
+    // so they are created in the form's tab order: dial, banner, disconnect,
+    // about, the fields' frame (password, account, name), update, the two boxes.
+    CreateControl(me, L"Button", L"连 接", button, 0, {240, 3600, 975, 375}, IDC_DIAL);
+    HWND picture = plat::CreatePictureBox(me, {120, 120, 4575, 1455}, WS_EX_CLIENTEDGE, IDC_BANNER);
     // Decoded when first painted: a start-up that dials and hides never needs it.
     plat::SetPictureLoader(picture, LoadBanner);
     plat::SetLargePictureLoader(picture, LoadLargeBanner);
-    CreateControl(me, L"Button", L"断 开", button, 0, {1320, 3600, 975, 375}, IDC_COMMAND2);
-    CreateControl(me, L"Button", L"关 于", button, 0, {3480, 3600, 975, 375}, IDC_COMMAND3);
+    CreateControl(me, L"Button", L"断 开", button, 0, {1320, 3600, 975, 375}, IDC_DISCONNECT);
+    CreateControl(me, L"Button", L"关 于", button, 0, {3480, 3600, 975, 375}, IDC_ABOUT);
 
-    HWND frame = plat::CreateFrame(me, {480, 1680, 3735, 1215}, IDC_FRAME1);
+    HWND frame = plat::CreateFrame(me, {480, 1680, 3735, 1215}, IDC_FIELDS_FRAME);
     if (!frame) return false;
     // The fields come first inside the frame: above the labels, whose boxes
     // reach under their left ends, and ahead of them in the tab order.
-    CreateControl(frame, L"Edit", L"", edit | ES_PASSWORD, WS_EX_CLIENTEDGE, {1080, 825, 2535, 315}, IDC_TEXT3);
-    CreateControl(frame, L"Edit", L"", edit, WS_EX_CLIENTEDGE, {1080, 465, 2535, 315}, IDC_TEXT2);
-    CreateControl(frame, L"Edit", L"宽带连接", edit, WS_EX_CLIENTEDGE, {1080, 120, 2535, 315}, IDC_TEXT1);
-    CreateControl(frame, L"Static", L"密    码：", shown, 0, {120, 870, 1215, 255}, IDC_LABEL3);
-    CreateControl(frame, L"Static", L"用 户 名：", shown, 0, {120, 510, 1215, 255}, IDC_LABEL2);
-    CreateControl(frame, L"Static", L"连接名称：", shown, 0, {120, 150, 1215, 255}, IDC_LABEL1);
+    CreateControl(frame, L"Edit", L"", edit | ES_PASSWORD, WS_EX_CLIENTEDGE, {1080, 825, 2535, 315}, IDC_PASSWORD);
+    CreateControl(frame, L"Edit", L"", edit, WS_EX_CLIENTEDGE, {1080, 465, 2535, 315}, IDC_ACCOUNT);
+    CreateControl(frame, L"Edit", L"宽带连接", edit, WS_EX_CLIENTEDGE, {1080, 120, 2535, 315}, IDC_CONNECTION_NAME);
+    CreateControl(frame, L"Static", L"密    码：", shown, 0, {120, 870, 1215, 255}, IDC_PASSWORD_LABEL);
+    CreateControl(frame, L"Static", L"用 户 名：", shown, 0, {120, 510, 1215, 255}, IDC_ACCOUNT_LABEL);
+    CreateControl(frame, L"Static", L"连接名称：", shown, 0, {120, 150, 1215, 255}, IDC_CONNECTION_LABEL);
 
-    CreateControl(me, L"Button", L"升 级", button, 0, {2400, 3600, 975, 375}, IDC_COMMAND4);
+    CreateControl(me, L"Button", L"升 级", button, 0, {2400, 3600, 975, 375}, IDC_UPDATE);
     CreateControl(me, L"Button", L"开机自动拨号", shown | tab | BS_AUTOCHECKBOX, 0, {720, 3000, 1455, 255},
-                  IDC_CHECK1);
+                  IDC_AUTOSTART);
     CreateControl(me, L"Button", L"断网后自动连接", shown | tab | BS_AUTOCHECKBOX, 0, {2400, 3000, 1695, 255},
-                  IDC_CHECK2);
+                  IDC_AUTO_REDIAL);
     // The two flag fields only carry text; they are never shown.
-    CreateControl(me, L"Edit", L"", ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, {840, 3240, 975, 270}, IDC_TEXT4);
-    CreateControl(me, L"Edit", L"", ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, {2520, 3240, 975, 270}, IDC_TEXT5);
+    CreateControl(me, L"Edit", L"", ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, {840, 3240, 975, 270}, IDC_AUTOSTART_FLAG);
+    CreateControl(me, L"Edit", L"", ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, {2520, 3240, 975, 270}, IDC_REDIAL_FLAG);
     // A 1-pixel line: an empty static filled with the line colour (WM_CTLCOLORSTATIC).
-    CreateControl(me, L"Static", L"", shown, 0, {240, 3480, 4320, 15}, IDC_LINE1);
+    CreateControl(me, L"Static", L"", shown, 0, {240, 3480, 4320, 15}, IDC_SEPARATOR);
 
-    for (int id : {IDC_PICTURE1, IDC_TEXT1, IDC_TEXT2, IDC_TEXT3, IDC_TEXT4, IDC_TEXT5, IDC_LABEL1, IDC_LABEL2,
-                   IDC_LABEL3, IDC_CHECK1, IDC_CHECK2, IDC_COMMAND1, IDC_COMMAND2, IDC_COMMAND3, IDC_COMMAND4,
-                   IDC_LINE1})
+    for (int id : {IDC_BANNER, IDC_CONNECTION_NAME, IDC_ACCOUNT, IDC_PASSWORD, IDC_AUTOSTART_FLAG, IDC_REDIAL_FLAG, IDC_CONNECTION_LABEL, IDC_ACCOUNT_LABEL,
+                   IDC_PASSWORD_LABEL, IDC_AUTOSTART, IDC_AUTO_REDIAL, IDC_DIAL, IDC_DISCONNECT, IDC_ABOUT, IDC_UPDATE,
+                   IDC_SEPARATOR})
         if (!Control(id)) return false;
 
-    for (int id : {IDC_TEXT1, IDC_TEXT2, IDC_TEXT3, IDC_TEXT4, IDC_TEXT5})
+    for (int id : {IDC_CONNECTION_NAME, IDC_ACCOUNT, IDC_PASSWORD, IDC_AUTOSTART_FLAG, IDC_REDIAL_FLAG})
         SendMessageW(Control(id), EM_SETLIMITTEXT, 0, 0);  // no limit of their own
-    SendMessageW(Control(IDC_TEXT3), EM_SETPASSWORDCHAR, L'*', 0);
+    SendMessageW(Control(IDC_PASSWORD), EM_SETPASSWORDCHAR, L'*', 0);
     // A password is typed letter by letter: no input method composition.
-    ImmAssociateContext(Control(IDC_TEXT3), nullptr);
+    ImmAssociateContext(Control(IDC_PASSWORD), nullptr);
 
-    layout_.SetFont({Control(IDC_LABEL1), Control(IDC_LABEL2), Control(IDC_LABEL3)}, 105, kLabelFontFace,
+    layout_.SetFont({Control(IDC_CONNECTION_LABEL), Control(IDC_ACCOUNT_LABEL), Control(IDC_PASSWORD_LABEL)}, 105, kLabelFontFace,
                     GB2312_CHARSET);
 
     CreateToolTips();
     return true;
 }
 
-void Form1::CreateToolTips() {
+void MainWindow::CreateToolTips() {
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES};
     InitCommonControlsEx(&icc);
     // Owned by the form: it goes when the form goes.
@@ -171,10 +171,10 @@ void Form1::CreateToolTips() {
         int id;
         const wchar_t* text;
     } tips[] = {
-        {IDC_TEXT1, kTipText1},
-        {IDC_TEXT2, kTipText2},
-        {IDC_TEXT3, kTipText3},
-        {IDC_CHECK1, kTipCheck1},
+        {IDC_CONNECTION_NAME, kTipText1},
+        {IDC_ACCOUNT, kTipText2},
+        {IDC_PASSWORD, kTipText3},
+        {IDC_AUTOSTART, kTipCheck1},
     };
     for (const auto& tip : tips) {
         TTTOOLINFOW ti{};
@@ -188,16 +188,16 @@ void Form1::CreateToolTips() {
     }
 }
 
-LRESULT Form1::OnCtlColor(UINT msg, HDC dc, HWND control) {
+LRESULT MainWindow::OnCtlColor(UINT msg, HDC dc, HWND control) {
     const int id = GetDlgCtrlID(control);
-    if (msg == WM_CTLCOLOREDIT && id == IDC_TEXT1) {
+    if (msg == WM_CTLCOLOREDIT && id == IDC_CONNECTION_NAME) {
         // The connection name sits on the scroll-bar colour.
         SetBkColor(dc, GetSysColor(COLOR_SCROLLBAR));
         return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_SCROLLBAR));
     }
-    if (msg == WM_CTLCOLORSTATIC && id == IDC_LINE1)
+    if (msg == WM_CTLCOLORSTATIC && id == IDC_SEPARATOR)
         return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_ACTIVEBORDER));
-    if (msg == WM_CTLCOLORSTATIC && (id == IDC_LABEL1 || id == IDC_LABEL2 || id == IDC_LABEL3)) {
+    if (msg == WM_CTLCOLORSTATIC && (id == IDC_CONNECTION_LABEL || id == IDC_ACCOUNT_LABEL || id == IDC_PASSWORD_LABEL)) {
         // Labels: button text on the form's face colour.
         SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
         SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
@@ -206,9 +206,9 @@ LRESULT Form1::OnCtlColor(UINT msg, HDC dc, HWND control) {
     return Default(msg, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control));
 }
 
-void Form1::OnActivate(WPARAM wParam) {
+void MainWindow::OnActivate(WPARAM wParam) {
     // Like a dialog: the focus leaves with the window and comes back to the
-    // same control, the first time to Command1.
+    // same control, the first time to the dial button.
     if (LOWORD(wParam) == WA_INACTIVE) {
         HWND focus = GetFocus();
         if (focus && IsChild(hwnd(), focus)) lastFocus_ = focus;
@@ -218,50 +218,50 @@ void Form1::OnActivate(WPARAM wParam) {
     RestoreFocus();
 }
 
-void Form1::RestoreFocus() {
+void MainWindow::RestoreFocus() {
     HWND target = lastFocus_;
     if (!target || !IsChild(hwnd(), target) || !IsWindowVisible(target) || !IsWindowEnabled(target))
-        target = Control(IDC_COMMAND1);
+        target = Control(IDC_DIAL);
     SetFocus(target);
 }
 
-void Form1::BuildPopupMenu() {
+void MainWindow::BuildPopupMenu() {
     HMENU menu = CreatePopupMenu();
     AppendMenuW(menu, MF_STRING, IDM_SHOW, L"显示");
-    AppendMenuW(menu, MF_STRING, IDM_LJ, L"连接网络");
-    AppendMenuW(menu, MF_STRING, IDM_DK, L"断开网络");
+    AppendMenuW(menu, MF_STRING, IDM_CONNECT, L"连接网络");
+    AppendMenuW(menu, MF_STRING, IDM_DISCONNECT, L"断开网络");
     AppendMenuW(menu, MF_STRING, IDM_UPDATE, L"软件升级");
     AppendMenuW(menu, MF_STRING, IDM_ABOUT, L"关于程序");
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(menu, MF_STRING, IDM_EXIT, L"退出Vornadel");
-    mSysPopup_.reset(menu);
+    trayMenu_.reset(menu);
 }
 
-HWND Form1::Control(int id) const {
+HWND MainWindow::Control(int id) const {
     HWND direct = GetDlgItem(hwnd(), id);
     if (direct) return direct;
-    return GetDlgItem(GetDlgItem(hwnd(), IDC_FRAME1), id);
+    return GetDlgItem(GetDlgItem(hwnd(), IDC_FIELDS_FRAME), id);
 }
 
-std::wstring Form1::Text(int id) const { return plat::WindowText(Control(id)); }
-void Form1::SetText(int id, const std::wstring& text) { plat::SetWindowTextOf(Control(id), text); }
-bool Form1::Checked(int id) const { return SendMessageW(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+std::wstring MainWindow::Text(int id) const { return plat::WindowText(Control(id)); }
+void MainWindow::SetText(int id, const std::wstring& text) { plat::SetWindowTextOf(Control(id), text); }
+bool MainWindow::Checked(int id) const { return SendMessageW(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
-void Form1::SetChecked(int id, bool on) {
+void MainWindow::SetChecked(int id, bool on) {
     if (Checked(id) == on) return;
     SendMessageW(Control(id), BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
-    if (id == IDC_CHECK1) Check1_Click();
-    if (id == IDC_CHECK2) Check2_Click();
+    if (id == IDC_AUTOSTART) OnAutostartClick();
+    if (id == IDC_AUTO_REDIAL) OnAutoRedialClick();
 }
 
-void Form1::StartDial() { dials_.Start(DialCommandLine(Text(IDC_TEXT1), Text(IDC_TEXT2), Text(IDC_TEXT3))); }
+void MainWindow::StartDial() { dials_.Start(DialCommandLine(Text(IDC_CONNECTION_NAME), Text(IDC_ACCOUNT), Text(IDC_PASSWORD))); }
 
-void Form1::StartTrayRetry() {
+void MainWindow::StartTrayRetry() {
     trayRetriesLeft_ = kTrayRetryCount;
     trayRetryTimer_.SetEnabled(hwnd(), true);
 }
 
-void Form1::OnTrayRetryTimer() {
+void MainWindow::OnTrayRetryTimer() {
     if (RestoreTrayIcon()) {
         OnTrayIconShown();
     } else if (--trayRetriesLeft_ <= 0) {
@@ -269,25 +269,25 @@ void Form1::OnTrayRetryTimer() {
     }
 }
 
-void Form1::OnTrayIconShown() {
+void MainWindow::OnTrayIconShown() {
     trayRetryTimer_.SetEnabled(hwnd(), false);
     if (hideWhenTrayIconShown_) {
         hideWhenTrayIconShown_ = false;
-        ShowWindow(hwnd(), SW_MINIMIZE);  // Form_Resize hides it
+        ShowWindow(hwnd(), SW_MINIMIZE);  // OnResize hides it
     }
     if (pendingBalloon_) ShowBalloon(hwnd(), pendingBalloon_, kTitlePrompt, kInfoFlag);
     pendingBalloon_ = nullptr;
 }
 
-void Form1::ShowStartUpBalloon(const wchar_t* text) {
+void MainWindow::ShowStartUpBalloon(const wchar_t* text) {
     if (TrayIconShown())
         ShowBalloon(hwnd(), text, kTitlePrompt, kInfoFlag);
     else
         pendingBalloon_ = text;
 }
 
-void Form1::OnFieldChange(int id) {
-    const int index = id - IDC_TEXT1;
+void MainWindow::OnFieldChange(int id) {
+    const int index = id - IDC_CONNECTION_NAME;
     if (StorableInSettings(Text(id))) {
         unstorableWarned_[index] = false;
         return;
@@ -297,11 +297,11 @@ void Form1::OnFieldChange(int id) {
     ShowBalloon(hwnd(), std::wstring(kFieldNames[index]) + kUnstorableWhileTyping, kTitlePrompt, NIIF_WARNING);
 }
 
-void Form1::SaveConnectionFields() {
+void MainWindow::SaveConnectionFields() {
     const wchar_t* const keys[] = {L"Text1", L"Text2", L"Text3"};
     std::wstring unstorable;
     for (int i = 0; i < 3; ++i) {
-        const std::wstring value = Text(IDC_TEXT1 + i);
+        const std::wstring value = Text(IDC_CONNECTION_NAME + i);
         WriteIni(kSettingsSection, keys[i], value);
         if (StorableInSettings(value)) continue;
         if (!unstorable.empty()) unstorable += L"、";
@@ -310,59 +310,59 @@ void Form1::SaveConnectionFields() {
     if (!unstorable.empty()) ShowBalloon(hwnd(), unstorable + kUnstorableOnSave, kTitlePrompt, NIIF_WARNING);
 }
 
-void Form1::Form_Load() {
+void MainWindow::OnLoad() {
     skin::SkinWindow(hwnd());
 
-    SetText(IDC_TEXT1, ReadIni(kSettingsSection, L"Text1"));
-    SetText(IDC_TEXT2, ReadIni(kSettingsSection, L"Text2"));
-    SetText(IDC_TEXT3, ReadIni(kSettingsSection, L"Text3"));
-    SetText(IDC_TEXT4, ReadIni(kSettingsSection, L"Vornadel1"));
-    SetText(IDC_TEXT5, ReadIni(kSettingsSection, L"Vornadel2"));
+    SetText(IDC_CONNECTION_NAME, ReadIni(kSettingsSection, L"Text1"));
+    SetText(IDC_ACCOUNT, ReadIni(kSettingsSection, L"Text2"));
+    SetText(IDC_PASSWORD, ReadIni(kSettingsSection, L"Text3"));
+    SetText(IDC_AUTOSTART_FLAG, ReadIni(kSettingsSection, L"Vornadel1"));
+    SetText(IDC_REDIAL_FLAG, ReadIni(kSettingsSection, L"Vornadel2"));
 
     const bool iconShown = AddTrayIcon(hwnd(), TrayIconFile(), kTrayTip);
     if (!iconShown) StartTrayRetry();
 
-    if (Text(IDC_TEXT2).empty() || Text(IDC_TEXT3).empty()) {
+    if (Text(IDC_ACCOUNT).empty() || Text(IDC_PASSWORD).empty()) {
         ShowStartUpBalloon(kBalloonNoAccount);
     } else {
         StartDial();
         // Never hidden without an icon to come back by: until the tray
         // takes the icon the window stays up.
         if (iconShown)
-            ShowWindow(hwnd(), SW_MINIMIZE);  // Form_Resize hides it
+            ShowWindow(hwnd(), SW_MINIMIZE);  // OnResize hides it
         else
             hideWhenTrayIconShown_ = true;
         ShowStartUpBalloon(kBalloonDialling);
     }
 
-    SetChecked(IDC_CHECK1, Text(IDC_TEXT4) == L"1");
-    SetChecked(IDC_CHECK2, Text(IDC_TEXT5) == L"1");
+    SetChecked(IDC_AUTOSTART, Text(IDC_AUTOSTART_FLAG) == L"1");
+    SetChecked(IDC_AUTO_REDIAL, Text(IDC_REDIAL_FLAG) == L"1");
 
-    if (Text(IDC_TEXT1).empty()) SetText(IDC_TEXT1, kDefaultConnectionName);
-    Timer1.SetEnabled(hwnd(), Checked(IDC_CHECK2));
+    if (Text(IDC_CONNECTION_NAME).empty()) SetText(IDC_CONNECTION_NAME, kDefaultConnectionName);
+    redialTimer_.SetEnabled(hwnd(), Checked(IDC_AUTO_REDIAL));
 }
 
-void Form1::Form_Unload() {
+void MainWindow::OnUnload() {
     SaveConnectionFields();
     DeleteTrayIcon();
 }
 
-void Form1::Unload() {
+void MainWindow::Unload() {
     if (unloaded_) return;
     unloaded_ = true;
-    Form_Unload();
-    Timer1.SetEnabled(hwnd(), false);
+    OnUnload();
+    redialTimer_.SetEnabled(hwnd(), false);
     trayRetryTimer_.SetEnabled(hwnd(), false);
     DestroyWindow(hwnd());
 }
 
-void Form1::Form_Resize(WPARAM sizeType) {
+void MainWindow::OnResize(WPARAM sizeType) {
     // Without a tray icon a hidden window could not be found again: it stays
     // minimised on the taskbar.
     if (sizeType == SIZE_MINIMIZED && TrayIconShown()) ShowWindow(hwnd(), SW_HIDE);
 }
 
-void Form1::RestoreFromTray() {
+void MainWindow::RestoreFromTray() {
     // Asked for by the user: a tray icon coming late no longer hides it.
     hideWhenTrayIconShown_ = false;
     // The normal state, even when the window was maximised before it went to the tray.
@@ -376,9 +376,9 @@ void Form1::RestoreFromTray() {
     SetForegroundWindow(hwnd());
 }
 
-void Form1::mShow_Click() { RestoreFromTray(); }
+void MainWindow::OnShowClick() { RestoreFromTray(); }
 
-void Form1::TrayIcon_Notify(UINT mouseMessage) {
+void MainWindow::OnTrayNotify(UINT mouseMessage) {
     switch (mouseMessage) {
     case WM_LBUTTONDOWN:
         RestoreFromTray();
@@ -388,7 +388,7 @@ void Form1::TrayIcon_Notify(UINT mouseMessage) {
         POINT pt;
         GetCursorPos(&pt);
         ModalScope modal(*this, ModalScope::Menu);
-        TrackPopupMenuEx(mSysPopup_.get(), 0, pt.x, pt.y, hwnd(), nullptr);
+        TrackPopupMenuEx(trayMenu_.get(), 0, pt.x, pt.y, hwnd(), nullptr);
         // Lets the menu close when the user clicks elsewhere next time.
         PostMessageW(hwnd(), WM_NULL, 0, 0);
         break;
@@ -398,19 +398,19 @@ void Form1::TrayIcon_Notify(UINT mouseMessage) {
     }
 }
 
-void Form1::Command1_Click() {
+void MainWindow::OnDialClick() {
     StartDial();
     ShowBalloon(hwnd(), kBalloonDialling, kTitleProgram, kInfoFlag);
 }
 
-void Form1::Command2_Click() {
-    plat::StartProcess(DisconnectCommandLine(Text(IDC_TEXT1)), SW_HIDE);
+void MainWindow::OnDisconnectClick() {
+    plat::StartProcess(DisconnectCommandLine(Text(IDC_CONNECTION_NAME)), SW_HIDE);
     ShowBalloon(hwnd(), kBalloonDisconnected, kTitleProgram, kInfoFlag);
 }
 
-void Form1::Command3_Click() { ShowAboutWindow(); }
+void MainWindow::OnAboutClick() { ShowAboutWindow(); }
 
-void Form1::Command4_Click() {
+void MainWindow::OnUpdateClick() {
     plat::UniqueHandle updater;
     const DWORD error = plat::StartProcess(kUpdaterCommandLine, SW_SHOWNORMAL, updater);
     if (error == 0) return;
@@ -418,8 +418,8 @@ void Form1::Command4_Click() {
     MessageBoxW(hwnd(), UpdaterStartFailure(error).c_str(), kUpdaterMissingTitle, MB_OK | MB_ICONEXCLAMATION);
 }
 
-void Form1::Check1_Click() {
-    if (Checked(IDC_CHECK1)) {
+void MainWindow::OnAutostartClick() {
+    if (Checked(IDC_AUTOSTART)) {
         if (WriteRunValue(RunValueData(plat::ProgramFolder(), plat::ProgramBaseName())))
             WriteIni(kSettingsSection, L"Vornadel1", L"1");
     } else {
@@ -427,40 +427,40 @@ void Form1::Check1_Click() {
     }
 }
 
-void Form1::Check2_Click() {
-    const bool on = Checked(IDC_CHECK2);
-    Timer1.SetEnabled(hwnd(), on);
+void MainWindow::OnAutoRedialClick() {
+    const bool on = Checked(IDC_AUTO_REDIAL);
+    redialTimer_.SetEnabled(hwnd(), on);
     WriteIni(kSettingsSection, L"Vornadel2", on ? L"1" : L"0");
 }
 
 // Re-dials only when the last dial has ended: a hung rasdial is not joined
 // by a new one every tick (it is ended after its time limit).
-void Form1::Timer1_Timer() {
-    dials_.StartIfIdle(DialCommandLine(Text(IDC_TEXT1), Text(IDC_TEXT2), Text(IDC_TEXT3)));
+void MainWindow::OnRedialTimer() {
+    dials_.StartIfIdle(DialCommandLine(Text(IDC_CONNECTION_NAME), Text(IDC_ACCOUNT), Text(IDC_PASSWORD)));
 }
 
-void Form1::OnCommand(int id, int code) {
+void MainWindow::OnCommand(int id, int code) {
     switch (id) {
-    case IDC_COMMAND1: if (code == BN_CLICKED) Command1_Click(); break;
-    case IDC_COMMAND2: if (code == BN_CLICKED) Command2_Click(); break;
-    case IDC_COMMAND3: if (code == BN_CLICKED) Command3_Click(); break;
-    case IDC_COMMAND4: if (code == BN_CLICKED) Command4_Click(); break;
-    case IDC_CHECK1: if (code == BN_CLICKED) Check1_Click(); break;
-    case IDC_CHECK2: if (code == BN_CLICKED) Check2_Click(); break;
-    case IDC_TEXT1:
-    case IDC_TEXT2:
-    case IDC_TEXT3: if (code == EN_CHANGE) OnFieldChange(id); break;
-    case IDM_SHOW: mShow_Click(); break;
-    case IDM_LJ: lj_Click(); break;
-    case IDM_DK: dk_Click(); break;
-    case IDM_UPDATE: update_Click(); break;
-    case IDM_ABOUT: about_Click(); break;
-    case IDM_EXIT: mExit_Click(); break;
+    case IDC_DIAL: if (code == BN_CLICKED) OnDialClick(); break;
+    case IDC_DISCONNECT: if (code == BN_CLICKED) OnDisconnectClick(); break;
+    case IDC_ABOUT: if (code == BN_CLICKED) OnAboutClick(); break;
+    case IDC_UPDATE: if (code == BN_CLICKED) OnUpdateClick(); break;
+    case IDC_AUTOSTART: if (code == BN_CLICKED) OnAutostartClick(); break;
+    case IDC_AUTO_REDIAL: if (code == BN_CLICKED) OnAutoRedialClick(); break;
+    case IDC_CONNECTION_NAME:
+    case IDC_ACCOUNT:
+    case IDC_PASSWORD: if (code == EN_CHANGE) OnFieldChange(id); break;
+    case IDM_SHOW: OnShowClick(); break;
+    case IDM_CONNECT: OnDialClick(); break;
+    case IDM_DISCONNECT: OnDisconnectClick(); break;
+    case IDM_UPDATE: OnUpdateClick(); break;
+    case IDM_ABOUT: OnAboutClick(); break;
+    case IDM_EXIT: OnExitClick(); break;
     default: break;
     }
 }
 
-LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == taskbarCreatedMessage_ && msg != 0) {
         if (unloaded_) return 0;
         if (RestoreTrayIcon())
@@ -478,14 +478,14 @@ LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         OnCommand(LOWORD(wParam), HIWORD(wParam));
         return 0;
     case kTrayCallbackMessage:
-        if (wParam == kTrayIconId) TrayIcon_Notify(static_cast<UINT>(lParam));
+        if (wParam == kTrayIconId) OnTrayNotify(static_cast<UINT>(lParam));
         return 0;
     case WM_TIMER:
-        if (wParam == kTimer1Id && Timer1.Enabled()) Timer1_Timer();
+        if (wParam == kRedialTimerId && redialTimer_.Enabled()) OnRedialTimer();
         if (wParam == kTrayRetryTimerId && trayRetryTimer_.Enabled()) OnTrayRetryTimer();
         return 0;
     case WM_SIZE:
-        Form_Resize(wParam);
+        OnResize(wParam);
         break;
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORSTATIC:
@@ -512,7 +512,7 @@ LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         // Logging off ends the process without WM_CLOSE; save like a close.
         if (wParam && !unloaded_) {
             unloaded_ = true;
-            Form_Unload();
+            OnUnload();
         }
         return 0;
     default:
@@ -521,6 +521,6 @@ LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     return Default(msg, wParam, lParam);
 }
 
-void Form1::OnFinalMessage() { delete this; }
+void MainWindow::OnFinalMessage() { delete this; }
 
 }  // namespace dialer

@@ -1,4 +1,4 @@
-// Form1: the dialer's main window. It holds the connection settings in its
+// MainWindow: the dialer's main window. It holds the connection settings in its
 // fields, dials through rasdial, and lives mostly as a tray icon.
 #pragma once
 #include <windows.h>
@@ -14,36 +14,36 @@ namespace dialer {
 
 // Control and menu identifiers, also used by tests to find the controls.
 enum ControlId : int {
-    IDC_PICTURE1 = 101,
-    IDC_FRAME1,
-    IDC_CHECK1,
-    IDC_CHECK2,
-    IDC_TEXT1,
-    IDC_TEXT2,
-    IDC_TEXT3,
-    IDC_TEXT4,
-    IDC_TEXT5,
-    IDC_COMMAND1,
-    IDC_COMMAND2,
-    IDC_COMMAND3,
-    IDC_COMMAND4,
-    IDC_LABEL1,
-    IDC_LABEL2,
-    IDC_LABEL3,
-    IDC_LINE1,
+    IDC_BANNER = 101,
+    IDC_FIELDS_FRAME,
+    IDC_AUTOSTART,
+    IDC_AUTO_REDIAL,
+    IDC_CONNECTION_NAME,
+    IDC_ACCOUNT,
+    IDC_PASSWORD,
+    IDC_AUTOSTART_FLAG,
+    IDC_REDIAL_FLAG,
+    IDC_DIAL,
+    IDC_DISCONNECT,
+    IDC_ABOUT,
+    IDC_UPDATE,
+    IDC_CONNECTION_LABEL,
+    IDC_ACCOUNT_LABEL,
+    IDC_PASSWORD_LABEL,
+    IDC_SEPARATOR,
 };
 
 enum MenuId : int {
     IDM_SHOW = 201,
-    IDM_LJ,
-    IDM_DK,
+    IDM_CONNECT,
+    IDM_DISCONNECT,
     IDM_UPDATE,
     IDM_ABOUT,
     IDM_EXIT,
 };
 
-constexpr UINT_PTR kTimer1Id = 1;
-constexpr UINT kTimer1Interval = 3000;
+constexpr UINT_PTR kRedialTimerId = 1;
+constexpr UINT kRedialInterval = 3000;
 // Adding the tray icon is tried again this often, this many times, while the
 // shell has no tray yet (at log-on).
 constexpr UINT_PTR kTrayRetryTimerId = 2;
@@ -56,17 +56,17 @@ UINT ShowMainWindowMessage();
 
 extern const wchar_t kMainCaption[];
 
-class Form1 : public plat::Window {
+class MainWindow : public plat::Window {
 public:
-    // Creates the window and its controls, runs Form_Load and shows the
+    // Creates the window and its controls, runs OnLoad and shows the
     // window unless the start-up dial hid it. The window owns the object.
-    static Form1* Create();
+    static MainWindow* Create();
 
     HWND Control(int id) const;
-    HMENU PopupMenu() const { return mSysPopup_.get(); }
-    // The tooltip control of Text1, Text2, Text3 and Check1.
+    HMENU PopupMenu() const { return trayMenu_.get(); }
+    // The tooltip control of the three fields and the start-with-Windows box.
     HWND ToolTip() const { return toolTip_; }
-    bool Timer1Enabled() const { return Timer1.Enabled(); }
+    bool RedialTimerEnabled() const { return redialTimer_.Enabled(); }
 
     // Unloads the window as closing it does: saves and removes the tray icon.
     void Unload();
@@ -76,7 +76,7 @@ protected:
     void OnFinalMessage() override;
 
 private:
-    Form1() = default;
+    MainWindow() = default;
     bool CreateControls();
     void BuildPopupMenu();
     void CreateToolTips();
@@ -84,24 +84,20 @@ private:
     void OnActivate(WPARAM wParam);
     void RestoreFocus();
 
-    // Handlers, named after control and event.
-    void Form_Load();
-    void Form_Unload();
-    void Form_Resize(WPARAM sizeType);
-    void TrayIcon_Notify(UINT mouseMessage);
-    void Command1_Click();
-    void Command2_Click();
-    void Command3_Click();
-    void Command4_Click();
-    void Check1_Click();
-    void Check2_Click();
-    void Timer1_Timer();
-    void lj_Click() { Command1_Click(); }
-    void dk_Click() { Command2_Click(); }
-    void about_Click() { Command3_Click(); }
-    void update_Click() { Command4_Click(); }
-    void mShow_Click();
-    void mExit_Click() { Unload(); }
+    // Handlers of the buttons, boxes, menu items and timers.
+    void OnLoad();
+    void OnUnload();
+    void OnResize(WPARAM sizeType);
+    void OnTrayNotify(UINT mouseMessage);
+    void OnDialClick();
+    void OnDisconnectClick();
+    void OnAboutClick();
+    void OnUpdateClick();
+    void OnAutostartClick();
+    void OnAutoRedialClick();
+    void OnRedialTimer();
+    void OnShowClick();
+    void OnExitClick() { Unload(); }
 
     void OnCommand(int id, int code);
     std::wstring Text(int id) const;
@@ -118,11 +114,11 @@ private:
     void OnFieldChange(int id);
     void SaveConnectionFields();
 
-    plat::UniqueMenu mSysPopup_;
+    plat::UniqueMenu trayMenu_;
     plat::DpiLayout layout_;  // places, fonts and icons at the window's DPI
     HWND toolTip_ = nullptr;  // owned by the window
     HWND lastFocus_ = nullptr;
-    plat::WindowTimer Timer1{kTimer1Id, kTimer1Interval};
+    plat::WindowTimer redialTimer_{kRedialTimerId, kRedialInterval};
     bool unloaded_ = false;
     UINT taskbarCreatedMessage_ = 0;
     UINT showMainWindowMessage_ = 0;
@@ -133,7 +129,7 @@ private:
     // there is a tray icon to come back by.
     bool hideWhenTrayIconShown_ = false;
     const wchar_t* pendingBalloon_ = nullptr;
-    // Text1 to Text3: warned that the field holds what the settings file cannot.
+    // Per connection field: warned that it holds what the settings file cannot.
     bool unstorableWarned_[3] = {};
 };
 

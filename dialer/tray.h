@@ -2,15 +2,16 @@
 // three calls; each sets the fields it needs and hands the whole record over.
 #pragma once
 #include <windows.h>
+
 #include <shellapi.h>
 
 #include <string>
 
+#include "platform/app_messages.h"
+
 namespace dialer {
 
-// The icon reports mouse actions on it with this message; lParam is the
-// mouse message (WM_LBUTTONDOWN ...).
-constexpr UINT kTrayCallbackMessage = WM_APP + 1;
+// The icon reports mouse actions on it with kTrayCallbackMessage.
 constexpr UINT kTrayIconId = 1;
 
 // True when the icon is up. At log-on the shell may not have its tray yet:

@@ -130,7 +130,7 @@ struct DownloadJob::Shared {
     bool Cancelled() const { return WaitForSingleObject(cancel.get(), 0) == WAIT_OBJECT_0; }
     void Progress(long long saved) {
         bytes.store(saved);
-        if (!progressPosted.exchange(true)) PostMessageW(window, WM_DOWNLOAD_PROGRESS, 0, 0);
+        if (!progressPosted.exchange(true)) PostMessageW(window, kDownloadProgressMessage, 0, 0);
     }
 };
 
@@ -247,7 +247,7 @@ DWORD WINAPI ReceiveThread(void* param) {
     delete static_cast<std::shared_ptr<Shared>*>(param);
     shared->outcome = ReceiveAndSave(*shared);
     shared->transfer.Close();
-    if (!shared->Cancelled()) PostMessageW(shared->window, WM_DOWNLOAD_FINISHED, 0, 0);
+    if (!shared->Cancelled()) PostMessageW(shared->window, kDownloadFinishedMessage, 0, 0);
     return 0;
 }
 

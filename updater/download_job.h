@@ -8,14 +8,10 @@
 #include <optional>
 #include <string>
 
+#include "platform/app_messages.h"
 #include "updater/signature.h"
 
 namespace updater {
-
-// Posted by the worker: bytes saved so far (read them with BytesSaved), and
-// the end of the transfer (read the result with Result).
-constexpr UINT WM_DOWNLOAD_PROGRESS = WM_APP + 2;
-constexpr UINT WM_DOWNLOAD_FINISHED = WM_APP + 3;
 
 // How long the window waits for the worker to let go of the partial file.
 constexpr DWORD kWorkerJoinLimitMs = 5000;
@@ -48,7 +44,7 @@ public:
         bool complete = false;
         std::wstring failureText;  // status line of a failed transfer
     };
-    // Valid after WM_DOWNLOAD_FINISHED.
+    // Valid after kDownloadFinishedMessage.
     Outcome Result() const;
     // After a complete outcome: gives the checked file its real name,
     // replacing an older download.

@@ -52,16 +52,16 @@ bool FolderExists(const std::wstring& path) {
 
 }  // namespace
 
-std::wstring Form1::FileNameOfUrl(const std::wstring& url) {
+std::wstring DownloadWindow::FileNameOfUrl(const std::wstring& url) {
     size_t slash = url.find_last_of(L'/');
     return slash == std::wstring::npos ? url : url.substr(slash + 1);
 }
 
-Form1* Form1::Create(const DownloadOptions& options) {
+DownloadWindow* DownloadWindow::Create(const DownloadOptions& options) {
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&icc);
 
-    auto* form = new Form1(options);
+    auto* form = new DownloadWindow(options);
     // Centred on the screen, laid out at the DPI of the monitor there.
     const int screenW = GetSystemMetrics(SM_CXSCREEN), screenH = GetSystemMetrics(SM_CYSCREEN);
     const int dpi = plat::DpiAtPoint({screenW / 2, screenH / 2});
@@ -82,54 +82,54 @@ Form1* Form1::Create(const DownloadOptions& options) {
     plat::SetWindowIcons(hwnd, IDI_UPDATER);
     ShowWindow(hwnd, SW_SHOWNORMAL);
     UpdateWindow(hwnd);
-    form->Form_Load();
+    form->OnLoad();
     return form;
 }
 
-bool Form1::CreateControls() {
+bool DownloadWindow::CreateControls() {
     using plat::CreateControl;
     HWND me = hwnd();
     const DWORD shown = WS_VISIBLE;
-    CreateControl(me, PROGRESS_CLASSW, L"", shown, 0, {240, 120, 4575, 255}, IDC_PROGRESSBAR1);
-    CreateControl(me, L"Static", L"", shown | SS_NOPREFIX, 0, {240, 480, 4575, 255}, IDC_LABEL3);
+    CreateControl(me, PROGRESS_CLASSW, L"", shown, 0, {240, 120, 4575, 255}, IDC_PROGRESS);
+    CreateControl(me, L"Static", L"", shown | SS_NOPREFIX, 0, {240, 480, 4575, 255}, IDC_STATUS);
     CreateControl(me, L"Edit", options_.url.c_str(), ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, {120, 360, 5295, 270},
-                  IDC_TEXT1);
-    CreateControl(me, L"Static", L"下载地址:", shown, 0, {2040, 2640, 855, 255}, IDC_LABEL1);
-    CreateControl(me, L"Static", L"保存路径:", shown, 0, {2040, 3000, 855, 255}, IDC_LABEL2);
+                  IDC_URL);
+    CreateControl(me, L"Static", L"下载地址:", shown, 0, {2040, 2640, 855, 255}, IDC_URL_LABEL);
+    CreateControl(me, L"Static", L"保存路径:", shown, 0, {2040, 3000, 855, 255}, IDC_PATH_LABEL);
     CreateControl(me, L"Edit", L".\\", shown | WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE,
-                  {3120, 3000, 3495, 270}, IDC_TEXT2);
+                  {3120, 3000, 3495, 270}, IDC_LOCAL_PATH);
     CreateControl(me, L"Button", L"取消下载", shown | WS_TABSTOP | BS_PUSHBUTTON, 0, {4800, 3480, 975, 495},
-                  IDC_COMMAND2);
-    for (int id : {IDC_PROGRESSBAR1, IDC_LABEL1, IDC_LABEL2, IDC_LABEL3, IDC_TEXT1, IDC_TEXT2, IDC_COMMAND2})
+                  IDC_CANCEL);
+    for (int id : {IDC_PROGRESS, IDC_URL_LABEL, IDC_PATH_LABEL, IDC_STATUS, IDC_URL, IDC_LOCAL_PATH, IDC_CANCEL})
         if (!Control(id)) return false;
-    SendMessageW(Control(IDC_PROGRESSBAR1), PBM_SETRANGE32, 0, kDesignMax);
+    SendMessageW(Control(IDC_PROGRESS), PBM_SETRANGE32, 0, kDesignMax);
     // A URL is longer than an edit control's default limit allows for.
-    SendMessageW(Control(IDC_TEXT1), EM_SETLIMITTEXT, 0, 0);
-    SendMessageW(Control(IDC_TEXT2), EM_SETLIMITTEXT, 0, 0);
+    SendMessageW(Control(IDC_URL), EM_SETLIMITTEXT, 0, 0);
+    SendMessageW(Control(IDC_LOCAL_PATH), EM_SETLIMITTEXT, 0, 0);
     return true;
 }
 
-std::wstring Form1::Text(int id) const { return plat::WindowText(Control(id)); }
+std::wstring DownloadWindow::Text(int id) const { return plat::WindowText(Control(id)); }
 
-void Form1::SetStatus(const std::wstring& text) { plat::SetWindowTextOf(Control(IDC_LABEL3), text); }
+void DownloadWindow::SetStatus(const std::wstring& text) { plat::SetWindowTextOf(Control(IDC_STATUS), text); }
 
-LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+LRESULT DownloadWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
-    case WM_INET1_STATECHANGED:
-        Inet1_StateChanged(static_cast<short>(wParam));
+    case kTransferStateMessage:
+        OnTransferState(static_cast<short>(wParam));
         return 0;
-    case WM_DOWNLOAD_PROGRESS:
+    case kDownloadProgressMessage:
         ShowProgress();
         return 0;
-    case WM_DOWNLOAD_FINISHED:
+    case kDownloadFinishedMessage:
         FinishDownload();
         return 0;
     case WM_DPICHANGED:
         layout_.OnDpiChanged(wParam, lParam);
         return 0;
     case WM_COMMAND:
-        if (LOWORD(wParam) == IDC_COMMAND2 && HIWORD(wParam) == BN_CLICKED) {
-            Command2_Click();
+        if (LOWORD(wParam) == IDC_CANCEL && HIWORD(wParam) == BN_CLICKED) {
+            OnCancelClick();
             return 0;
         }
         break;
@@ -141,11 +141,11 @@ LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 // The transfer goes with the object: its worker lets go of the partial file
 // before the window is gone, so the program never ends with one left behind.
-void Form1::OnFinalMessage() { delete this; }
+void DownloadWindow::OnFinalMessage() { delete this; }
 
-void Form1::Form_Load() { StartDownload(Text(IDC_TEXT1)); }
+void DownloadWindow::OnLoad() { StartDownload(Text(IDC_URL)); }
 
-void Form1::StartDownload(const std::wstring& url) {
+void DownloadWindow::StartDownload(const std::wstring& url) {
     // A copy in a folder the user may not write to (under Program Files)
     // could never be replaced: say so before fetching anything.
     if (const DWORD error = CheckFolderWritable(options_.programFolder)) {
@@ -157,34 +157,34 @@ void Form1::StartDownload(const std::wstring& url) {
     }
     const std::wstring folder = plat::JoinPath(options_.programFolder, L"download");
     if (!FolderExists(folder)) CreateDirectoryW(folder.c_str(), nullptr);
-    plat::SetWindowTextOf(Control(IDC_TEXT2), plat::JoinPath(folder, FileNameOfUrl(url)));
-    if (!Inet1_.Start(url, hwnd(), WM_INET1_STATECHANGED)) Fail(kTextCommunicationError);
+    plat::SetWindowTextOf(Control(IDC_LOCAL_PATH), plat::JoinPath(folder, FileNameOfUrl(url)));
+    if (!transfer_.Start(url, hwnd(), kTransferStateMessage)) Fail(kTextCommunicationError);
 }
 
-void Form1::Inet1_StateChanged(int State) {
+void DownloadWindow::OnTransferState(int State) {
     // Once the outcome is on the status line, late notifications leave it there.
     if (outcome_ != Outcome::Running) return;
     if (State == kStateResponseCompleted) {
-        if (!Inet1_.Receive(Text(IDC_TEXT2), options_.publicKey)) Fail(kTextCommunicationError);
+        if (!transfer_.Receive(Text(IDC_LOCAL_PATH), options_.publicKey)) Fail(kTextCommunicationError);
         return;
     }
     const wchar_t* text = StatusTextFor(State);
     if (!text) return;
-    if (State == kStateError && IsCertificateError(Inet1_.RequestError())) text = kTextBadCertificate;
+    if (State == kStateError && IsCertificateError(transfer_.RequestError())) text = kTextBadCertificate;
     SetStatus(text);
     if (State == kStateError) {
         outcome_ = Outcome::Failed;
-        Inet1_.Cancel();
+        transfer_.Cancel();
     }
 }
 
-void Form1::Command2_Click() { DestroyWindow(hwnd()); }
+void DownloadWindow::OnCancelClick() { DestroyWindow(hwnd()); }
 
-void Form1::ShowProgress() {
-    Inet1_.ProgressSeen();
+void DownloadWindow::ShowProgress() {
+    transfer_.ProgressSeen();
     if (outcome_ != Outcome::Running) return;
-    HWND progress = Control(IDC_PROGRESSBAR1);
-    const long long saved = Inet1_.BytesSaved(), length = Inet1_.ExpectedLength();
+    HWND progress = Control(IDC_PROGRESS);
+    const long long saved = transfer_.BytesSaved(), length = transfer_.ExpectedLength();
     if (length >= 0) {
         if (!rangeSet_) SendMessageW(progress, PBM_SETRANGE32, 0, static_cast<LPARAM>(length));
         rangeSet_ = true;
@@ -195,27 +195,27 @@ void Form1::ShowProgress() {
     }
 }
 
-void Form1::Fail(const std::wstring& statusText) {
+void DownloadWindow::Fail(const std::wstring& statusText) {
     outcome_ = Outcome::Failed;
-    Inet1_.Cancel();
+    transfer_.Cancel();
     SetStatus(statusText);
 }
 
-void Form1::FinishDownload() {
+void DownloadWindow::FinishDownload() {
     if (outcome_ != Outcome::Running) return;
-    const DownloadJob::Outcome result = Inet1_.Result();
-    if (!result.complete || !Inet1_.Commit()) {
+    const DownloadJob::Outcome result = transfer_.Result();
+    if (!result.complete || !transfer_.Commit()) {
         Fail(result.failureText.empty() ? kTextCannotSave : result.failureText);
         return;
     }
-    const long long saved = Inet1_.BytesSaved(), length = Inet1_.ExpectedLength();
-    Inet1_.Cancel();
+    const long long saved = transfer_.BytesSaved(), length = transfer_.ExpectedLength();
+    transfer_.Cancel();
     outcome_ = Outcome::Complete;
-    HWND progress = Control(IDC_PROGRESSBAR1);
+    HWND progress = Control(IDC_PROGRESS);
     if (length >= 0 && !rangeSet_) SendMessageW(progress, PBM_SETRANGE32, 0, static_cast<LPARAM>(length));
     SendMessageW(progress, PBM_SETPOS, length >= 0 ? static_cast<WPARAM>(saved) : kDesignMax, 0);
     SetStatus(kTextDownloadDone);
-    if (options_.showInstallWindow) Form2::Create(hwnd(), Text(IDC_TEXT2), options_.programFolder);
+    if (options_.showInstallWindow) InstallWindow::Create(hwnd(), Text(IDC_LOCAL_PATH), options_.programFolder);
 }
 
 }  // namespace updater

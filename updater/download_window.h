@@ -1,4 +1,4 @@
-// Form1 of the updater: fetches the new dialer executable into the download
+// DownloadWindow of the updater: fetches the new dialer executable into the download
 // folder, shows the transfer's state and progress, then opens the install
 // window.
 #pragma once
@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/app_messages.h"
 #include "platform/dpi.h"
 #include "platform/window.h"
 #include "updater/download_job.h"
@@ -16,17 +17,14 @@
 namespace updater {
 
 enum DownloadControlId : int {
-    IDC_PROGRESSBAR1 = 101,
-    IDC_LABEL1,
-    IDC_LABEL2,
-    IDC_LABEL3,
-    IDC_TEXT1,
-    IDC_TEXT2,
-    IDC_COMMAND2,
+    IDC_PROGRESS = 101,
+    IDC_URL_LABEL,
+    IDC_PATH_LABEL,
+    IDC_STATUS,
+    IDC_URL,
+    IDC_LOCAL_PATH,
+    IDC_CANCEL,
 };
-
-// Transfer states arrive as this message, the state number in wParam.
-constexpr UINT WM_INET1_STATECHANGED = WM_APP + 1;
 
 extern const wchar_t kUpdaterCaption[];
 extern const wchar_t kTextDownloadDone[];
@@ -35,7 +33,7 @@ extern const wchar_t kTextCannotSave[];
 extern const wchar_t kTextBadCertificate[];
 
 struct DownloadOptions {
-    std::wstring url;            // design text of Text1
+    std::wstring url;            // the address field's design text
     std::wstring programFolder;  // the updater's own folder
     bool showInstallWindow = true;
     // The publisher's key; without one the download is installed unsigned.
@@ -43,11 +41,11 @@ struct DownloadOptions {
     std::optional<PublicKey> publicKey = std::nullopt;
 };
 
-class Form1 : public plat::Window {
+class DownloadWindow : public plat::Window {
 public:
     // Creates and shows the window; its load handler starts the download.
     // The window owns the object.
-    static Form1* Create(const DownloadOptions& options);
+    static DownloadWindow* Create(const DownloadOptions& options);
 
     enum class Outcome { Running, Complete, Failed };
     Outcome outcome() const { return outcome_; }
@@ -63,13 +61,13 @@ protected:
     void OnFinalMessage() override;
 
 private:
-    explicit Form1(const DownloadOptions& options) : options_(options) {}
+    explicit DownloadWindow(const DownloadOptions& options) : options_(options) {}
     bool CreateControls();
 
-    void Form_Load();
+    void OnLoad();
     void StartDownload(const std::wstring& url);
-    void Inet1_StateChanged(int State);
-    void Command2_Click();
+    void OnTransferState(int State);
+    void OnCancelClick();
 
     void ShowProgress();
     void FinishDownload();
@@ -79,7 +77,7 @@ private:
     DownloadOptions options_;
     plat::DpiLayout layout_;  // places, fonts and icons at the window's DPI
     // The transfer, its body read and saved off this window's thread.
-    DownloadJob Inet1_;
+    DownloadJob transfer_;
     Outcome outcome_ = Outcome::Running;
     bool rangeSet_ = false;
 };

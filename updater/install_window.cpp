@@ -27,8 +27,8 @@ constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMI
 
 }  // namespace
 
-Form2* Form2::Create(HWND downloadWindow, const std::wstring& downloadedFile, const std::wstring& programFolder) {
-    auto* form = new Form2(downloadWindow, downloadedFile, programFolder);
+InstallWindow* InstallWindow::Create(HWND downloadWindow, const std::wstring& downloadedFile, const std::wstring& programFolder) {
+    auto* form = new InstallWindow(downloadWindow, downloadedFile, programFolder);
     // It opens where the system puts new windows: on the primary monitor.
     const int dpi = plat::SystemDpi();
     RECT outer = plat::OuterRectForClientAt(0, 0, plat::TwipsToPixelsAt(kClientWidth, dpi),
@@ -43,16 +43,16 @@ Form2* Form2::Create(HWND downloadWindow, const std::wstring& downloadedFile, co
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     form->layout_.Attach(form->hwnd(), dpi);
     plat::SetWindowIcons(form->hwnd(), IDI_UPDATER);
-    form->Form_Load();
+    form->OnLoad();
     return form;
 }
 
-void Form2::Form_Load() {
+void InstallWindow::OnLoad() {
     // Checked before any dialer is asked to go: an update that cannot be put
     // in place must not cost the user a running dialer.
     if (const DWORD error = CheckFolderWritable(programFolder_)) {
         folderError_ = UnwritableFolderMessage(programFolder_, error);
-        PostMessageW(hwnd(), WM_FOLDER_NOT_WRITABLE, 0, 0);
+        PostMessageW(hwnd(), kFolderNotWritableMessage, 0, 0);
         ShowWindow(hwnd(), SW_HIDE);
         return;
     }
@@ -61,29 +61,29 @@ void Form2::Form_Load() {
     // normally; only one that does not go is ended from outside.
     AskProcessesToClose(kDialerExeName);
     SetTimer(hwnd(), kEndDialersTimerId, kEndDialersDelay, nullptr);
-    Timer1.SetEnabled(hwnd(), true);
+    installTimer_.SetEnabled(hwnd(), true);
     ShowWindow(hwnd(), SW_HIDE);
 }
 
-void Form2::EndRemainingDialers() {
+void InstallWindow::EndRemainingDialers() {
     KillTimer(hwnd(), kEndDialersTimerId);
     if (dialersEnded_) return;
     dialersEnded_ = true;
     KillProcess(kDialerExeName);
 }
 
-HWND Form2::MessageBoxOwner() const { return IsWindow(downloadWindow_) ? downloadWindow_ : nullptr; }
+HWND InstallWindow::MessageBoxOwner() const { return IsWindow(downloadWindow_) ? downloadWindow_ : nullptr; }
 
-void Form2::Timer1_Timer() {
+void InstallWindow::OnInstallTimer() {
     // One-shot: the message boxes below pump messages, and a second tick
     // must not start the install again.
     if (installing_) return;
     installing_ = true;
-    Timer1.SetEnabled(hwnd(), false);
+    installTimer_.SetEnabled(hwnd(), false);
     EndRemainingDialers();
 
     const bool downloadWindowOpen = IsWindow(downloadWindow_) != FALSE;
-    if (downloadWindowOpen) plat::SetWindowTextOf(GetDlgItem(downloadWindow_, IDC_LABEL3), kTextCopying);
+    if (downloadWindowOpen) plat::SetWindowTextOf(GetDlgItem(downloadWindow_, IDC_STATUS), kTextCopying);
 
     const std::wstring target = plat::JoinPath(programFolder_, kDialerExeName);
     ReplaceResult replaced = ReplaceProgramFile(downloadedFile_, target, kReplaceRetryMs);
@@ -106,18 +106,18 @@ void Form2::Timer1_Timer() {
     CloseBothWindows();
 }
 
-void Form2::FailAndClose(const std::wstring& text) {
+void InstallWindow::FailAndClose(const std::wstring& text) {
     MessageBoxW(MessageBoxOwner(), text.c_str(), kTitleFailure, MB_OK | MB_ICONERROR);
     CloseBothWindows();
 }
 
-void Form2::CloseBothWindows() {
+void InstallWindow::CloseBothWindows() {
     HWND downloadWindow = downloadWindow_;
     DestroyWindow(hwnd());  // deletes this object
     if (IsWindow(downloadWindow)) DestroyWindow(downloadWindow);
 }
 
-LRESULT Form2::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+LRESULT InstallWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_GETMINMAXINFO) {
         // The designed client area is smaller than a captioned window's
         // usual minimum; the window is never seen, so let it be that small.
@@ -125,7 +125,7 @@ LRESULT Form2::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         info->ptMinTrackSize = {1, 1};
         return 0;
     }
-    if (msg == WM_FOLDER_NOT_WRITABLE) {
+    if (msg == kFolderNotWritableMessage) {
         FailAndClose(folderError_);
         return 0;
     }
@@ -134,8 +134,8 @@ LRESULT Form2::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     if (msg == WM_TIMER) {
-        if (wParam == kTimer1Id) {
-            Timer1_Timer();
+        if (wParam == kInstallTimerId) {
+            OnInstallTimer();
             return 0;
         }
         if (wParam == kEndDialersTimerId) {

@@ -1,4 +1,4 @@
-// Form2 of the updater: never seen. It ends the running dialer, and three
+// InstallWindow of the updater: never seen. It ends the running dialer, and three
 // seconds later puts the downloaded program in its place and offers to
 // start it.
 #pragma once
@@ -6,23 +6,19 @@
 
 #include <string>
 
+#include "platform/app_messages.h"
 #include "platform/dpi.h"
 #include "platform/window.h"
 
 namespace updater {
 
-constexpr UINT_PTR kTimer1Id = 1;
-constexpr UINT kTimer1Interval = 3000;
+constexpr UINT_PTR kInstallTimerId = 1;
+constexpr UINT kInstallDelay = 3000;
 // Dialers still running this long after being asked to close are ended.
 constexpr UINT_PTR kEndDialersTimerId = 2;
 constexpr UINT kEndDialersDelay = 2000;
 // How long a target still held by an exiting dialer is waited for.
 constexpr DWORD kReplaceRetryMs = 2000;
-// Posted to itself when the program folder cannot be written: the failure
-// is shown from the message loop, not from inside the download window's
-// handler that creates this window.
-constexpr UINT WM_FOLDER_NOT_WRITABLE = WM_APP + 1;
-
 extern const wchar_t kDialerExeName[];
 extern const wchar_t kTextCopying[];
 extern const wchar_t kTextSuccess[];
@@ -31,28 +27,28 @@ extern const wchar_t kTextRunNow[];
 extern const wchar_t kTitleRunNow[];
 extern const wchar_t kTitleFailure[];
 
-class Form2 : public plat::Window {
+class InstallWindow : public plat::Window {
 public:
     // Creates the hidden window and runs its load handler. downloadWindow is
-    // the Form1 whose status line the install step uses and which it closes;
+    // the DownloadWindow whose status line the install step uses and which it closes;
     // downloadedFile is the complete new program; the dialer is replaced and
     // started in programFolder. The window owns the object.
-    static Form2* Create(HWND downloadWindow, const std::wstring& downloadedFile, const std::wstring& programFolder);
+    static InstallWindow* Create(HWND downloadWindow, const std::wstring& downloadedFile, const std::wstring& programFolder);
 
-    bool Timer1Enabled() const { return Timer1.Enabled(); }
+    bool InstallTimerEnabled() const { return installTimer_.Enabled(); }
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
     void OnFinalMessage() override { delete this; }
 
 private:
-    Form2(HWND downloadWindow, std::wstring downloadedFile, std::wstring programFolder)
+    InstallWindow(HWND downloadWindow, std::wstring downloadedFile, std::wstring programFolder)
         : downloadWindow_(downloadWindow),
           downloadedFile_(std::move(downloadedFile)),
           programFolder_(std::move(programFolder)) {}
 
-    void Form_Load();
-    void Timer1_Timer();
+    void OnLoad();
+    void OnInstallTimer();
     void EndRemainingDialers();
     HWND MessageBoxOwner() const;
     // Tells the user the update failed and closes both windows.
@@ -62,7 +58,7 @@ private:
     HWND downloadWindow_;
     std::wstring downloadedFile_;
     std::wstring programFolder_;
-    plat::WindowTimer Timer1{kTimer1Id, kTimer1Interval};
+    plat::WindowTimer installTimer_{kInstallTimerId, kInstallDelay};
     plat::DpiLayout layout_;  // its size and icons at the window's DPI
     bool dialersEnded_ = false;
     bool installing_ = false;

@@ -21,6 +21,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 #ifdef VORNADEL_UPDATE_KEY_BYTES
     options.publicKey = updater::PublicKey{{VORNADEL_UPDATE_KEY_BYTES}};
 #endif
-    if (!updater::Form1::Create(options)) return 1;
+    if (!updater::DownloadWindow::Create(options)) return 1;
     return plat::RunMessageLoop();
 }

@@ -56,18 +56,18 @@ void Click(HWND control) {
 TEST_F(Look, AboutIsOneInstanceAtItsFixedPlaceAndStaysWhileTheMainWindowHides) {
     HWND about = OpenAbout();
     ExpectForm(about, L"关于 ... ...", {341, 187, 248, 127});
-    HWND f = AboutControl(IDC_ABOUT_FRAME1);
+    HWND f = AboutControl(IDC_ABOUT_FRAME);
     ExpectPlaces({
         {f, about, plat::kFrameClassName, {16, 24, 217, 97}, L"", true},
-        {AboutControl(IDC_ABOUT_LABEL1), about, L"Static", {80, 8, 97, 17}, L"ADSLZembrel V1.0", true},
-        {AboutControl(IDC_ABOUT_LABEL5), f, L"Static", {72, 16, 65, 17}, L"作者：岚舟", true},
-        {AboutControl(IDC_ABOUT_LABEL3), f, L"Static", {72, 32, 81, 17}, L"QQ：vornadel", true},
-        {AboutControl(IDC_ABOUT_LABEL4), f, L"Static", {32, 56, 153, 17}, L"网站：vornadel.example", true},
-        {AboutControl(IDC_ABOUT_LABEL2), f, L"Static", {24, 72, 177, 17}, L"岚舟出品，祝您上网愉快！", true},
+        {AboutControl(IDC_ABOUT_VERSION), about, L"Static", {80, 8, 97, 17}, L"ADSLZembrel V1.0", true},
+        {AboutControl(IDC_ABOUT_AUTHOR), f, L"Static", {72, 16, 65, 17}, L"作者：岚舟", true},
+        {AboutControl(IDC_ABOUT_MESSENGER), f, L"Static", {72, 32, 81, 17}, L"QQ：vornadel", true},
+        {AboutControl(IDC_ABOUT_WEB), f, L"Static", {32, 56, 153, 17}, L"网站：vornadel.example", true},
+        {AboutControl(IDC_ABOUT_SLOGAN), f, L"Static", {24, 72, 177, 17}, L"岚舟出品，祝您上网愉快！", true},
     });
     ShowWindow(about, SW_MINIMIZE);
-    SendMessageW(hwnd_, WM_COMMAND, MAKEWPARAM(IDC_COMMAND3, BN_CLICKED), reinterpret_cast<LPARAM>(C(IDC_COMMAND3)));
-    EXPECT_TRUE(AboutWindowHandle() == about && !IsIconic(about)) << "Command3 shows the open one again";
+    SendMessageW(hwnd_, WM_COMMAND, MAKEWPARAM(IDC_ABOUT, BN_CLICKED), reinterpret_cast<LPARAM>(C(IDC_ABOUT)));
+    EXPECT_TRUE(AboutWindowHandle() == about && !IsIconic(about)) << "the About button shows the open one again";
     EXPECT_EQ(FindWindowExW(nullptr, about, nullptr, kAboutCaption), nullptr) << "no second one";
     ShowWindow(hwnd_, SW_MINIMIZE);
     PumpMessages(50);
@@ -80,8 +80,8 @@ TEST_F(Look, AboutIsOneInstanceAtItsFixedPlaceAndStaysWhileTheMainWindowHides) {
 TEST_F(Look, AboutWebAndMailLinesStartTheBrowserOncePerClickElseTheSystemHandler) {
     HWND about = OpenAbout();
     const std::wstring web = L"http://vornadel.example", mail = L"mailto:team@vornadel.example";
-    const std::vector<std::pair<int, std::wstring>> clicks = {{IDC_ABOUT_LABEL4, web}, {IDC_ABOUT_LABEL4, web},
-                                                               {IDC_ABOUT_LABEL5, mail}};
+    const std::vector<std::pair<int, std::wstring>> clicks = {{IDC_ABOUT_WEB, web}, {IDC_ABOUT_WEB, web},
+                                                               {IDC_ABOUT_AUTHOR, mail}};
     for (bool browserThere : {true, false}) {
         RecorderAsBrowser recorder(browserThere);
         ASSERT_TRUE(recorder.ok && (GetFileAttributesW(kBrowserFile) != INVALID_FILE_ATTRIBUTES) == browserThere);
@@ -97,7 +97,7 @@ TEST_F(Look, AboutWebAndMailLinesStartTheBrowserOncePerClickElseTheSystemHandler
             else
                 EXPECT_NE(lines[i].find(clicks[i].second), std::wstring::npos) << "the system's handler: " << lines[i];
         }
-        for (int id : {IDC_ABOUT_LABEL1, IDC_ABOUT_LABEL2, IDC_ABOUT_LABEL3, IDC_ABOUT_FRAME1}) Click(AboutControl(id));
+        for (int id : {IDC_ABOUT_VERSION, IDC_ABOUT_SLOGAN, IDC_ABOUT_MESSENGER, IDC_ABOUT_FRAME}) Click(AboutControl(id));
         Click(about);
         PumpMessages(1500);
         EXPECT_EQ(record.Lines().size(), clicks.size()) << "the other lines start nothing";

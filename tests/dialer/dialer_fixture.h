@@ -26,8 +26,8 @@ protected:
         testing_support::WriteSettingsFileBytes("[Option]\r\n" + body);
     }
 
-    dialer::Form1* Open() {
-        form_ = dialer::Form1::Create();
+    dialer::MainWindow* Open() {
+        form_ = dialer::MainWindow::Create();
         hwnd_ = form_ ? form_->hwnd() : nullptr;
         return form_;
     }
@@ -37,11 +37,11 @@ protected:
     // What a user's click on a button or check box does.
     void Click(int id) const { SendMessageW(form_->Control(id), BM_CLICK, 0, 0); }
     void TrayPress(UINT mouseMessage) const {
-        SendMessageW(hwnd_, dialer::kTrayCallbackMessage, dialer::kTrayIconId, mouseMessage);
+        SendMessageW(hwnd_, kTrayCallbackMessage, dialer::kTrayIconId, mouseMessage);
     }
     bool Shown() const { return IsWindowVisible(hwnd_) && !IsIconic(hwnd_); }
 
     testing_support::CommandRecord record_;
-    dialer::Form1* form_ = nullptr;
+    dialer::MainWindow* form_ = nullptr;
     HWND hwnd_ = nullptr;
 };

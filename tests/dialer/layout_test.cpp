@@ -17,27 +17,27 @@ namespace {
 // The banner's own size at 96 DPI.
 constexpr int kBannerW = 308, kBannerH = 99;
 
-std::vector<Place> MainWindowTable(Form1* form) {
+std::vector<Place> MainWindowTable(MainWindow* form) {
     auto C = [form](int id) { return form->Control(id); };
-    HWND me = form->hwnd(), f = C(IDC_FRAME1);
+    HWND me = form->hwnd(), f = C(IDC_FIELDS_FRAME);
     return {
-        {C(IDC_PICTURE1), me, plat::kPictureBoxClassName, {8, 8, 305, 97}, L"", true},
+        {C(IDC_BANNER), me, plat::kPictureBoxClassName, {8, 8, 305, 97}, L"", true},
         {f, me, plat::kFrameClassName, {32, 112, 249, 81}, L"", true},
-        {C(IDC_CHECK1), me, L"Button", {48, 200, 97, 17}, L"开机自动拨号", true},
-        {C(IDC_CHECK2), me, L"Button", {160, 200, 113, 17}, L"断网后自动连接", true},
-        {C(IDC_TEXT4), me, L"Edit", {56, 216, 65, 18}, L"", false},
-        {C(IDC_TEXT5), me, L"Edit", {168, 216, 65, 18}, L"", false},
-        {C(IDC_LINE1), me, L"Static", {16, 232, 288, 1}, L"", true},
-        {C(IDC_COMMAND1), me, L"Button", {16, 240, 65, 25}, L"连 接", true},
-        {C(IDC_COMMAND2), me, L"Button", {88, 240, 65, 25}, L"断 开", true},
-        {C(IDC_COMMAND4), me, L"Button", {160, 240, 65, 25}, L"升 级", true},
-        {C(IDC_COMMAND3), me, L"Button", {232, 240, 65, 25}, L"关 于", true},
-        {C(IDC_LABEL1), f, L"Static", {8, 10, 81, 17}, L"连接名称：", true},
-        {C(IDC_LABEL2), f, L"Static", {8, 34, 81, 17}, L"用 户 名：", true},
-        {C(IDC_LABEL3), f, L"Static", {8, 58, 81, 17}, L"密    码：", true},
-        {C(IDC_TEXT1), f, L"Edit", {72, 8, 169, 21}, L"宽带连接", true},
-        {C(IDC_TEXT2), f, L"Edit", {72, 31, 169, 21}, L"", true},
-        {C(IDC_TEXT3), f, L"Edit", {72, 55, 169, 21}, L"", true},
+        {C(IDC_AUTOSTART), me, L"Button", {48, 200, 97, 17}, L"开机自动拨号", true},
+        {C(IDC_AUTO_REDIAL), me, L"Button", {160, 200, 113, 17}, L"断网后自动连接", true},
+        {C(IDC_AUTOSTART_FLAG), me, L"Edit", {56, 216, 65, 18}, L"", false},
+        {C(IDC_REDIAL_FLAG), me, L"Edit", {168, 216, 65, 18}, L"", false},
+        {C(IDC_SEPARATOR), me, L"Static", {16, 232, 288, 1}, L"", true},
+        {C(IDC_DIAL), me, L"Button", {16, 240, 65, 25}, L"连 接", true},
+        {C(IDC_DISCONNECT), me, L"Button", {88, 240, 65, 25}, L"断 开", true},
+        {C(IDC_UPDATE), me, L"Button", {160, 240, 65, 25}, L"升 级", true},
+        {C(IDC_ABOUT), me, L"Button", {232, 240, 65, 25}, L"关 于", true},
+        {C(IDC_CONNECTION_LABEL), f, L"Static", {8, 10, 81, 17}, L"连接名称：", true},
+        {C(IDC_ACCOUNT_LABEL), f, L"Static", {8, 34, 81, 17}, L"用 户 名：", true},
+        {C(IDC_PASSWORD_LABEL), f, L"Static", {8, 58, 81, 17}, L"密    码：", true},
+        {C(IDC_CONNECTION_NAME), f, L"Edit", {72, 8, 169, 21}, L"宽带连接", true},
+        {C(IDC_ACCOUNT), f, L"Edit", {72, 31, 169, 21}, L"", true},
+        {C(IDC_PASSWORD), f, L"Edit", {72, 55, 169, 21}, L"", true},
     };
 }
 
@@ -65,7 +65,7 @@ TEST_F(Look, FormAndEveryControlAtTheirPlacesAndResizingMovesNothing) {
     ExpectForm(hwnd_, L"VornadelZembrel V1.0", {278, 67, 324, 272});
     const std::vector<Place> table = MainWindowTable(form_);
     ExpectPlaces(table);
-    for (int id : {IDC_LABEL1, IDC_LABEL2, IDC_LABEL3, IDC_TEXT1, IDC_CHECK1, IDC_CHECK2}) ExpectTextFits(C(id));
+    for (int id : {IDC_CONNECTION_LABEL, IDC_ACCOUNT_LABEL, IDC_PASSWORD_LABEL, IDC_CONNECTION_NAME, IDC_AUTOSTART, IDC_AUTO_REDIAL}) ExpectTextFits(C(id));
     EXPECT_EQ(IconWidth(TrayData().hIcon), plat::SystemMetricAt(SM_CXSMICON, Dpi())) << "the tray icon's size";
     for (int px : {16, 32, 48})  // the program's icon in each of its sizes
         EXPECT_TRUE(plat::UniqueIcon(static_cast<HICON>(
@@ -82,49 +82,49 @@ TEST_F(Look, FormAndEveryControlAtTheirPlacesAndResizingMovesNothing) {
 TEST_F(Look, LabelFontFieldColoursTooltipsAndThePasswordField) {
     auto font = [this](int id) { return FontOf(C(id)); };
     LOGFONTW lf{};
-    ASSERT_TRUE(GetObjectW(font(IDC_LABEL1), sizeof(lf), &lf));
+    ASSERT_TRUE(GetObjectW(font(IDC_CONNECTION_LABEL), sizeof(lf), &lf));
     EXPECT_STREQ(lf.lfFaceName, L"宋体");
     EXPECT_EQ(lf.lfHeight, At(-14)) << "10.5 pt (14 pixels at 96 DPI)";
     EXPECT_EQ(lf.lfCharSet, 134);
-    EXPECT_EQ(FontHeight(C(IDC_TEXT1)), At(-12)) << "the controls' 9 pt";
-    EXPECT_TRUE(font(IDC_LABEL3) == font(IDC_LABEL1) && font(IDC_TEXT1) != font(IDC_LABEL1));
-    // A colour no scheme uses makes sure which index Text1 is painted with.
+    EXPECT_EQ(FontHeight(C(IDC_CONNECTION_NAME)), At(-12)) << "the controls' 9 pt";
+    EXPECT_TRUE(font(IDC_PASSWORD_LABEL) == font(IDC_CONNECTION_LABEL) && font(IDC_CONNECTION_NAME) != font(IDC_CONNECTION_LABEL));
+    // A colour no scheme uses makes sure which index the name field is painted with.
     const int index = COLOR_SCROLLBAR;
     const COLORREF old = GetSysColor(index), mark = RGB(10, 200, 30);
     SetSysColors(1, &index, &mark);
     PumpMessages(50);
-    const COLORREF text1 = Snapshot(C(IDC_TEXT1)).At(150, 10), text2 = Snapshot(C(IDC_TEXT2)).At(150, 10);
+    const COLORREF text1 = Snapshot(C(IDC_CONNECTION_NAME)).At(150, 10), text2 = Snapshot(C(IDC_ACCOUNT)).At(150, 10);
     SetSysColors(1, &index, &old);
     EXPECT_EQ(text1, mark);
     EXPECT_EQ(text2, GetSysColor(COLOR_WINDOW)) << "the other fields on the window colour";
     HWND tip = form_->ToolTip();
-    EXPECT_EQ(SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0), 4) << "tooltips on the three fields and Check1 only";
+    EXPECT_EQ(SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0), 4) << "tooltips on the three fields and the start-with-Windows box only";
     for (const auto& [id, want] : std::vector<std::pair<int, const wchar_t*>>{
-             {IDC_TEXT1, L"在这里填写连接名称，也就是在网络连接里你创建网络拨号的那个连接名称，一般默认的是：宽带连接"},
-             {IDC_TEXT2, L"请在此输入你的上网帐号！"},
-             {IDC_TEXT3, L"请在此输入你的密码！"},
-             {IDC_CHECK1, L"如需开机自动连接网络，请选择本项！"}}) {
+             {IDC_CONNECTION_NAME, L"在这里填写连接名称，也就是在网络连接里你创建网络拨号的那个连接名称，一般默认的是：宽带连接"},
+             {IDC_ACCOUNT, L"请在此输入你的上网帐号！"},
+             {IDC_PASSWORD, L"请在此输入你的密码！"},
+             {IDC_AUTOSTART, L"如需开机自动连接网络，请选择本项！"}}) {
         wchar_t text[512] = {};
         TTTOOLINFOW ti{TTTOOLINFOW_V2_SIZE, TTF_IDISHWND, hwnd_, reinterpret_cast<UINT_PTR>(C(id)), {}, {}, text, 0, {}};
         SendMessageW(tip, TTM_GETTEXTW, 512, reinterpret_cast<LPARAM>(&ti));
         EXPECT_STREQ(text, want) << id;
     }
-    // Text3 shows stars and has no input method.
-    EXPECT_EQ(SendMessageW(C(IDC_TEXT3), EM_GETPASSWORDCHAR, 0, 0), L'*');
-    EXPECT_EQ(ImmGetContext(C(IDC_TEXT3)), nullptr);
+    // The password shows stars and has no input method.
+    EXPECT_EQ(SendMessageW(C(IDC_PASSWORD), EM_GETPASSWORDCHAR, 0, 0), L'*');
+    EXPECT_EQ(ImmGetContext(C(IDC_PASSWORD)), nullptr);
 }
 
 TEST_F(Look, BannerIsDrawnAtItsSizeForTheDpiAndCutOffAndBadBytesLeaveABoxEmpty) {
-    HBITMAP picture = plat::PictureOf(C(IDC_PICTURE1));
+    HBITMAP picture = plat::PictureOf(C(IDC_BANNER));
     BITMAP bm{};
     ASSERT_TRUE(picture && GetObjectW(picture, sizeof(bm), &bm) && bm.bmWidth == kBannerW && bm.bmHeight == kBannerH)
         << "the embedded 308 x 99 JPEG decodes";
-    Snapshot shown(C(IDC_PICTURE1));
+    Snapshot shown(C(IDC_BANNER));
     const int w = shown.r.right, h = shown.r.bottom;
     // Cut off a few pixels short, by the same share at every DPI.
     EXPECT_TRUE(w < At(kBannerW) && h < At(kBannerH) && w > At(kBannerW - 10) && h > At(kBannerH - 10))
         << w << " x " << h;
-    ExpectBannerFillsItsBox(C(IDC_PICTURE1));  // before the picture is selected into a DC of ours
+    ExpectBannerFillsItsBox(C(IDC_BANNER));  // before the picture is selected into a DC of ours
     // At 96 DPI the picture itself; above, the large rendering brought down
     // to the picture's size at the DPI (never the small one enlarged).
     plat::UniqueBitmap large = LoadLargeBanner();
@@ -147,9 +147,9 @@ TEST_F(Look, BannerIsDrawnAtItsSizeForTheDpiAndCutOffAndBadBytesLeaveABoxEmpty) 
 }
 
 TEST_F(Look, TabVisitsTheControlsInTheirOrderNeverTheHiddenFields) {
-    for (int id : {IDC_TEXT4, IDC_TEXT5}) SetWindowTextW(C(id), L"1");  // whatever they hold
-    const std::vector<int> cycle = {IDC_COMMAND1, IDC_PICTURE1, IDC_COMMAND2, IDC_COMMAND3, IDC_TEXT3,
-                                    IDC_TEXT2,    IDC_TEXT1,    IDC_COMMAND4, IDC_CHECK1,   IDC_CHECK2};
+    for (int id : {IDC_AUTOSTART_FLAG, IDC_REDIAL_FLAG}) SetWindowTextW(C(id), L"1");  // whatever they hold
+    const std::vector<int> cycle = {IDC_DIAL, IDC_BANNER, IDC_DISCONNECT, IDC_ABOUT, IDC_PASSWORD,
+                                    IDC_ACCOUNT,    IDC_CONNECTION_NAME,    IDC_UPDATE, IDC_AUTOSTART,   IDC_AUTO_REDIAL};
     ASSERT_EQ(GetFocus(), C(cycle[0])) << "the first focus";
     for (size_t i = 1; i <= 2 * cycle.size(); ++i) {
         MSG down{GetFocus(), WM_KEYDOWN, VK_TAB, 0x000F0001, GetTickCount(), {}};  // as the message loop hands it over
@@ -179,7 +179,7 @@ TEST_F(Look, DpiChangeLaysTheWindowOutAgainTakesTheSuggestedPlaceAndRemakesFonts
     const std::vector<Place> table = MainWindowTable(form_);
     for (int dpi : {start == 144 ? 96 : 144, start}) {
         SCOPED_TRACE(dpi);
-        const HFONT labelFont = FontOf(C(IDC_LABEL1)), controlFont = FontOf(C(IDC_TEXT1));
+        const HFONT labelFont = FontOf(C(IDC_CONNECTION_LABEL)), controlFont = FontOf(C(IDC_CONNECTION_NAME));
         RECT now{};
         GetWindowRect(hwnd_, &now);
         // Where the system would put it: same corner, the client area at the new DPI.
@@ -193,10 +193,10 @@ TEST_F(Look, DpiChangeLaysTheWindowOutAgainTakesTheSuggestedPlaceAndRemakesFonts
         GetWindowRect(hwnd_, &taken);
         EXPECT_TRUE(EqualRect(&taken, &suggested)) << "the suggested rectangle taken";
         ExpectPlaces(table, dpi);
-        EXPECT_TRUE(FontOf(C(IDC_LABEL1)) != labelFont && FontOf(C(IDC_LABEL3)) == FontOf(C(IDC_LABEL1)));
-        EXPECT_EQ(FontHeight(C(IDC_LABEL2)), At(-14, dpi));
-        EXPECT_NE(FontOf(C(IDC_TEXT1)), controlFont);
-        for (int id : {IDC_TEXT2, IDC_CHECK1, IDC_COMMAND4}) EXPECT_EQ(FontHeight(C(id)), At(-12, dpi)) << id;
+        EXPECT_TRUE(FontOf(C(IDC_CONNECTION_LABEL)) != labelFont && FontOf(C(IDC_PASSWORD_LABEL)) == FontOf(C(IDC_CONNECTION_LABEL)));
+        EXPECT_EQ(FontHeight(C(IDC_ACCOUNT_LABEL)), At(-14, dpi));
+        EXPECT_NE(FontOf(C(IDC_CONNECTION_NAME)), controlFont);
+        for (int id : {IDC_ACCOUNT, IDC_AUTOSTART, IDC_UPDATE}) EXPECT_EQ(FontHeight(C(id)), At(-12, dpi)) << id;
         for (HFONT old : {labelFont, controlFont})
             EXPECT_NE(GetObjectType(old), static_cast<DWORD>(OBJ_FONT)) << "the old fonts are freed";
         ExpectIconsAt(hwnd_, dpi);
@@ -204,10 +204,10 @@ TEST_F(Look, DpiChangeLaysTheWindowOutAgainTakesTheSuggestedPlaceAndRemakesFonts
         // The skin made its faces again at the buttons' new size.
         BITMAP face{};
         RECT button{};
-        GetWindowRect(C(IDC_COMMAND1), &button);
-        ASSERT_TRUE(GetObjectW(GetPropW(C(IDC_COMMAND1), L"BMP0"), sizeof(face), &face));
+        GetWindowRect(C(IDC_DIAL), &button);
+        ASSERT_TRUE(GetObjectW(GetPropW(C(IDC_DIAL), L"BMP0"), sizeof(face), &face));
         EXPECT_TRUE(face.bmWidth == button.right - button.left && face.bmHeight == button.bottom - button.top);
-        ExpectBannerFillsItsBox(C(IDC_PICTURE1));
+        ExpectBannerFillsItsBox(C(IDC_BANNER));
     }
     // Hidden in the tray, the window comes back at the size of the new DPI.
     const int other = start == 144 ? 96 : 144;

@@ -95,7 +95,7 @@ DWORD ExitCode(HANDLE process) {
 
 HWND FieldOf(HWND main, int id) {
     HWND direct = GetDlgItem(main, id);
-    return direct ? direct : GetDlgItem(GetDlgItem(main, dialer::IDC_FRAME1), id);
+    return direct ? direct : GetDlgItem(GetDlgItem(main, dialer::IDC_FIELDS_FRAME), id);
 }
 
 }  // namespace
@@ -104,9 +104,9 @@ TEST_F(InstalledDialer, ClosingSavesTheFieldsAndEnds) {
     WriteSettingsFileBytes("[Option]\r\nText1=ADSL\r\n");
     HWND main = Start();
     ASSERT_TRUE(main);
-    SendMessageW(FieldOf(main, dialer::IDC_TEXT1), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"新 连接"));
-    SendMessageW(FieldOf(main, dialer::IDC_TEXT2), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"user02"));
-    SendMessageW(FieldOf(main, dialer::IDC_TEXT3), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"secret"));
+    SendMessageW(FieldOf(main, dialer::IDC_CONNECTION_NAME), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"新 连接"));
+    SendMessageW(FieldOf(main, dialer::IDC_ACCOUNT), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"user02"));
+    SendMessageW(FieldOf(main, dialer::IDC_PASSWORD), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"secret"));
     PostMessageW(main, WM_CLOSE, 0, 0);
     ASSERT_TRUE(WaitForExit(10000));
     std::string ini = ReadSettingsFileBytes();
@@ -120,7 +120,7 @@ TEST_F(InstalledDialer, KilledFromOutsideSavesNothing) {
     WriteSettingsFileBytes("[Option]\r\nText1=ADSL\r\n");
     HWND main = Start();
     ASSERT_TRUE(main);
-    SendMessageW(FieldOf(main, dialer::IDC_TEXT2), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"user02"));
+    SendMessageW(FieldOf(main, dialer::IDC_ACCOUNT), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"user02"));
     TerminateProcess(process_.get(), 0);
     ASSERT_TRUE(WaitForExit(5000));
     EXPECT_EQ(ReadSettingsFileBytes(), "[Option]\r\nText1=ADSL\r\n");
@@ -189,8 +189,8 @@ TEST_F(InstalledDialer, CloseWhileTheTrayMenuIsOpenSavesAndEnds) {
     WriteSettingsFileBytes("[Option]\r\nText1=ADSL\r\n");
     HWND main = Start();
     ASSERT_TRUE(main);
-    SendMessageW(FieldOf(main, dialer::IDC_TEXT2), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"user05"));
-    PostMessageW(main, dialer::kTrayCallbackMessage, dialer::kTrayIconId, WM_RBUTTONDOWN);
+    SendMessageW(FieldOf(main, dialer::IDC_ACCOUNT), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"user05"));
+    PostMessageW(main, kTrayCallbackMessage, dialer::kTrayIconId, WM_RBUTTONDOWN);
     ASSERT_TRUE(PumpUntil([&] {
         HWND menu = FindWindowOf(pid_, L"#32768", nullptr);
         return menu && IsWindowVisible(menu);

@@ -26,7 +26,7 @@ protected:
     void SetUp() override {
         plat::DeclareDpiAwareness();  // as the programs do
         testing_support::RemoveSettingsFile();
-        form_ = Form1::Create();
+        form_ = MainWindow::Create();
         ASSERT_NE(form_, nullptr);
         hwnd_ = form_->hwnd();
         PumpMessages(100);
@@ -44,7 +44,7 @@ protected:
         PumpMessages(50);
         return AboutWindowHandle();
     }
-    Form1* form_ = nullptr;
+    MainWindow* form_ = nullptr;
     HWND hwnd_ = nullptr;
 };
 

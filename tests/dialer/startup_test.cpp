@@ -4,22 +4,22 @@
 #include "platform/module_path.h"
 
 using namespace testing_support;
-using dialer::IDC_CHECK1;
-using dialer::IDC_CHECK2;
-using dialer::IDC_TEXT1;
-using dialer::IDC_TEXT2;
-using dialer::IDC_TEXT3;
-using dialer::IDC_TEXT4;
-using dialer::IDC_TEXT5;
+using dialer::IDC_AUTOSTART;
+using dialer::IDC_AUTO_REDIAL;
+using dialer::IDC_CONNECTION_NAME;
+using dialer::IDC_ACCOUNT;
+using dialer::IDC_PASSWORD;
+using dialer::IDC_AUTOSTART_FLAG;
+using dialer::IDC_REDIAL_FLAG;
 
 TEST_F(DialerWindowTest, FirstStartWithoutSettingsFile) {
     ASSERT_TRUE(Open());
     EXPECT_TRUE(Shown());
-    EXPECT_EQ(Text(IDC_TEXT1), L"宽带连接");
-    EXPECT_EQ(Text(IDC_TEXT2), L"");
-    EXPECT_FALSE(Checked(IDC_CHECK1));
-    EXPECT_FALSE(Checked(IDC_CHECK2));
-    EXPECT_FALSE(form_->Timer1Enabled());
+    EXPECT_EQ(Text(IDC_CONNECTION_NAME), L"宽带连接");
+    EXPECT_EQ(Text(IDC_ACCOUNT), L"");
+    EXPECT_FALSE(Checked(IDC_AUTOSTART));
+    EXPECT_FALSE(Checked(IDC_AUTO_REDIAL));
+    EXPECT_FALSE(form_->RedialTimerEnabled());
 
     const NOTIFYICONDATAW& tray = dialer::TrayData();
     EXPECT_STREQ(tray.szTip, L"ADSLZembrel");
@@ -54,7 +54,7 @@ TEST_F(DialerWindowTest, EmptyConnectionNameIsFilledInOnlyAfterTheDial) {
     ASSERT_EQ(lines.size(), 1u);
     // The entry place stays an (empty) argument of its own.
     EXPECT_EQ(lines[0], L"Rasdial \"\" user01 pw");
-    EXPECT_EQ(Text(IDC_TEXT1), L"宽带连接");
+    EXPECT_EQ(Text(IDC_CONNECTION_NAME), L"宽带连接");
 }
 
 TEST_F(DialerWindowTest, EmptyPasswordSkipsTheStartUpDialButManualDialStillRuns) {
@@ -65,7 +65,7 @@ TEST_F(DialerWindowTest, EmptyPasswordSkipsTheStartUpDialButManualDialStillRuns)
     PumpMessages(500);
     EXPECT_TRUE(record_.Lines().empty());
 
-    Click(dialer::IDC_COMMAND1);
+    Click(dialer::IDC_DIAL);
     auto entries = record_.WaitForLines(1);
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0], L"Rasdial ADSL user01 \"\"");
@@ -76,9 +76,9 @@ TEST_F(DialerWindowTest, EmptyPasswordSkipsTheStartUpDialButManualDialStillRuns)
 TEST_F(DialerWindowTest, StoredAutoRedialDialsEveryIntervalAfterTheStartUpDial) {
     StoreSettings("Text1=ADSL\r\nText2=u\r\nText3=p\r\nVornadel2=1\r\n");
     ASSERT_TRUE(Open());
-    EXPECT_TRUE(Checked(IDC_CHECK2));
-    EXPECT_TRUE(form_->Timer1Enabled());
-    EXPECT_EQ(Text(IDC_TEXT5), L"1");
+    EXPECT_TRUE(Checked(IDC_AUTO_REDIAL));
+    EXPECT_TRUE(form_->RedialTimerEnabled());
+    EXPECT_EQ(Text(IDC_REDIAL_FLAG), L"1");
     // Only the start-up dial in the first second; the timer's first tick comes later.
     PumpMessages(1500);
     EXPECT_EQ(record_.Lines().size(), 1u);
@@ -93,24 +93,24 @@ TEST_F(DialerWindowTest, FlagsOnlyExactlyOneMeansOn) {
         SCOPED_TRACE(stored);
         StoreSettings(std::string("Vornadel1=") + stored + "\r\nVornadel2=" + stored + "\r\n");
         ASSERT_TRUE(Open());
-        EXPECT_FALSE(Checked(IDC_CHECK1));
-        EXPECT_FALSE(Checked(IDC_CHECK2));
-        EXPECT_FALSE(form_->Timer1Enabled());
+        EXPECT_FALSE(Checked(IDC_AUTOSTART));
+        EXPECT_FALSE(Checked(IDC_AUTO_REDIAL));
+        EXPECT_FALSE(form_->RedialTimerEnabled());
         EXPECT_FALSE(ReadRunValue().found);
         DestroyWindow(hwnd_);
     }
     // A trailing space is trimmed on reading: "1 " is on.
     StoreSettings("Vornadel2=1 \r\n");
     ASSERT_TRUE(Open());
-    EXPECT_TRUE(Checked(IDC_CHECK2));
-    EXPECT_EQ(Text(IDC_TEXT5), L"1");
+    EXPECT_TRUE(Checked(IDC_AUTO_REDIAL));
+    EXPECT_EQ(Text(IDC_REDIAL_FLAG), L"1");
 }
 
 TEST_F(DialerWindowTest, StoredStartWithWindowsRewritesRunValueAndFlag) {
     StoreSettings("Vornadel1=1\r\n");
     ASSERT_TRUE(Open());
-    EXPECT_TRUE(Checked(IDC_CHECK1));
-    EXPECT_EQ(Text(IDC_TEXT4), L"1");
+    EXPECT_TRUE(Checked(IDC_AUTOSTART));
+    EXPECT_EQ(Text(IDC_AUTOSTART_FLAG), L"1");
     RegValue v = ReadRunValue();
     ASSERT_TRUE(v.found);
     EXPECT_EQ(v.type, static_cast<DWORD>(REG_SZ));
@@ -121,29 +121,29 @@ TEST_F(DialerWindowTest, StoredStartWithWindowsRewritesRunValueAndFlag) {
 
 TEST_F(DialerWindowTest, CheckBoxesSwitchRunValueTimerAndFlags) {
     ASSERT_TRUE(Open());
-    Click(IDC_CHECK1);
+    Click(IDC_AUTOSTART);
     EXPECT_TRUE(ReadRunValue().found);
     EXPECT_NE(ReadSettingsFileBytes().find("Vornadel1=1"), std::string::npos);
-    Click(IDC_CHECK1);
+    Click(IDC_AUTOSTART);
     EXPECT_FALSE(ReadRunValue().found);
     EXPECT_NE(ReadSettingsFileBytes().find("Vornadel1=0"), std::string::npos);
     // Removing a value that is already gone still counts as done.
-    Click(IDC_CHECK1);
+    Click(IDC_AUTOSTART);
     DeleteRunValue();
-    Click(IDC_CHECK1);
+    Click(IDC_AUTOSTART);
     EXPECT_NE(ReadSettingsFileBytes().find("Vornadel1=0"), std::string::npos);
 
-    Click(IDC_CHECK2);
-    EXPECT_TRUE(form_->Timer1Enabled());
+    Click(IDC_AUTO_REDIAL);
+    EXPECT_TRUE(form_->RedialTimerEnabled());
     EXPECT_NE(ReadSettingsFileBytes().find("Vornadel2=1"), std::string::npos);
     PumpMessages(300);
     EXPECT_TRUE(record_.Lines().empty()) << "switching re-dial on does not dial at once";
-    Click(IDC_CHECK2);
-    EXPECT_FALSE(form_->Timer1Enabled());
+    Click(IDC_AUTO_REDIAL);
+    EXPECT_FALSE(form_->RedialTimerEnabled());
     EXPECT_NE(ReadSettingsFileBytes().find("Vornadel2=0"), std::string::npos);
     // The flag fields keep what was read at start-up.
-    EXPECT_EQ(Text(IDC_TEXT4), L"");
-    EXPECT_EQ(Text(IDC_TEXT5), L"");
+    EXPECT_EQ(Text(IDC_AUTOSTART_FLAG), L"");
+    EXPECT_EQ(Text(IDC_REDIAL_FLAG), L"");
 }
 
 TEST_F(DialerWindowTest, CorruptSettingsFileStartsCleanly) {
@@ -153,8 +153,8 @@ TEST_F(DialerWindowTest, CorruptSettingsFileStartsCleanly) {
     WriteSettingsFileBytes(junk);
     ASSERT_TRUE(Open());
     EXPECT_TRUE(Shown()) << "nothing usable stored: no dial, window up";
-    EXPECT_EQ(Text(IDC_TEXT1), L"宽带连接");
-    EXPECT_LE(Text(IDC_TEXT3).size(), 127u);
+    EXPECT_EQ(Text(IDC_CONNECTION_NAME), L"宽带连接");
+    EXPECT_LE(Text(IDC_PASSWORD).size(), 127u);
     PumpMessages(300);
     EXPECT_TRUE(record_.Lines().empty());
 }

@@ -113,12 +113,12 @@ TEST_F(DialerWindowTest, RightPressOpensThePopupMenuInOrder) {
 TEST_F(DialerWindowTest, MenuAndButtonsStartTheirCommands) {
     StoreSettings("Text1=ADSL\r\n");
     ASSERT_TRUE(Open());
-    SendMessageW(hwnd_, WM_COMMAND, dialer::IDM_LJ, 0);
-    Click(dialer::IDC_COMMAND2);
+    SendMessageW(hwnd_, WM_COMMAND, dialer::IDM_CONNECT, 0);
+    Click(dialer::IDC_DISCONNECT);
     EXPECT_STREQ(dialer::TrayData().szInfo, L"宽带连接已断开");
     EXPECT_STREQ(dialer::TrayData().szInfoTitle, L"ADSLZembrel");
-    SendMessageW(hwnd_, WM_COMMAND, dialer::IDM_DK, 0);
-    Click(dialer::IDC_COMMAND4);
+    SendMessageW(hwnd_, WM_COMMAND, dialer::IDM_DISCONNECT, 0);
+    Click(dialer::IDC_UPDATE);
     SendMessageW(hwnd_, WM_COMMAND, dialer::IDM_UPDATE, 0);
     ASSERT_EQ(record_.WaitForLines(5).size(), 5u);
     // Started processes overlap: compare without order, with the window style asked for.
@@ -133,15 +133,15 @@ TEST_F(DialerWindowTest, DisconnectLeavesAutoRedialRunning) {
     StoreSettings("Text1=ADSL\r\nText2=u\r\nText3=p\r\nVornadel2=1\r\n");
     ASSERT_TRUE(Open());
     record_.WaitForLines(1);
-    SendMessageW(hwnd_, WM_COMMAND, dialer::IDM_DK, 0);
-    EXPECT_TRUE(form_->Timer1Enabled());
+    SendMessageW(hwnd_, WM_COMMAND, dialer::IDM_DISCONNECT, 0);
+    EXPECT_TRUE(form_->RedialTimerEnabled());
     // A tick dials again once the earlier dial has ended.
     auto dials = [&] {
         auto lines = record_.Lines();
         return std::count(lines.begin(), lines.end(), L"Rasdial ADSL u p");
     };
     EXPECT_TRUE(PumpUntil([&] {
-        SendMessageW(hwnd_, WM_TIMER, dialer::kTimer1Id, 0);
+        SendMessageW(hwnd_, WM_TIMER, dialer::kRedialTimerId, 0);
         return dials() >= 2;
     }));
 }
@@ -152,15 +152,15 @@ TEST_F(DialerWindowTest, HungDialIsNotJoinedByRedialsAndEndsAfterItsLimit) {
     ASSERT_TRUE(Open());
     ASSERT_EQ(record_.WaitForLines(1).size(), 1u);
     for (int tick = 0; tick < 3; ++tick) {
-        SendMessageW(hwnd_, WM_TIMER, dialer::kTimer1Id, 0);
+        SendMessageW(hwnd_, WM_TIMER, dialer::kRedialTimerId, 0);
         PumpMessages(200);
     }
     EXPECT_EQ(record_.Lines().size(), 1u) << "no re-dial while the dial runs";
-    Click(dialer::IDC_COMMAND1);
+    Click(dialer::IDC_DIAL);
     EXPECT_EQ(record_.WaitForLines(2).size(), 2u) << "a manual dial starts at once";
     EXPECT_EQ(RunningProcesses(L"rasdial.exe"), 2);
     PumpMessages(1700);  // both past the limit
-    SendMessageW(hwnd_, WM_TIMER, dialer::kTimer1Id, 0);
+    SendMessageW(hwnd_, WM_TIMER, dialer::kRedialTimerId, 0);
     EXPECT_EQ(record_.WaitForLines(3).size(), 3u);
     EXPECT_TRUE(PumpUntil([] { return RunningProcesses(L"rasdial.exe") == 1; })) << "the hung ones were ended";
     PumpMessages(300);
@@ -171,7 +171,7 @@ TEST_F(DialerWindowTest, CloseInsideTheTrayMenuWaitsForTheMenuThenUnloads) {
     StoreSettings("Text1=ADSL\r\n");
     ASSERT_TRUE(Open());
     g_form = hwnd_;
-    SetWindowTextW(form_->Control(dialer::IDC_TEXT2), L"user09");
+    SetWindowTextW(form_->Control(dialer::IDC_ACCOUNT), L"user09");
     SetTimer(nullptr, 0, 300, CloseInsideTheMenu);
     TrayPress(WM_RBUTTONDOWN);  // returns when the menu has closed
     EXPECT_TRUE(g_sawMenu);
@@ -216,15 +216,15 @@ TEST_F(DialerWindowTest, TaskbarCreatedAddsTheIconAfterAFailedAdd) {
 
 TEST_F(DialerWindowTest, FieldTheCodePageCannotHoldIsNamedInABalloon) {
     ASSERT_TRUE(Open());
-    HWND account = form_->Control(dialer::IDC_TEXT2);
+    HWND account = form_->Control(dialer::IDC_ACCOUNT);
     SetWindowTextW(account, L"user\U0001F600");
     EXPECT_NE(std::wstring(dialer::TrayData().szInfo).find(L"用户名"), std::wstring::npos);
     EXPECT_STREQ(dialer::TrayData().szInfoTitle, L"提示：");
-    Click(dialer::IDC_COMMAND2);  // another balloon
+    Click(dialer::IDC_DISCONNECT);  // another balloon
     SetWindowTextW(account, L"user\U0001F600\U0001F600");
     EXPECT_STREQ(dialer::TrayData().szInfo, L"宽带连接已断开") << "warned once while it stays unstorable";
     SetWindowTextW(account, L"user");
-    SetWindowTextW(form_->Control(dialer::IDC_TEXT1), L"\u0B85");
+    SetWindowTextW(form_->Control(dialer::IDC_CONNECTION_NAME), L"\u0B85");
     EXPECT_NE(std::wstring(dialer::TrayData().szInfo).find(L"连接名称"), std::wstring::npos);
     SetWindowTextW(account, L"\u0B85");
     EXPECT_NE(std::wstring(dialer::TrayData().szInfo).find(L"用户名"), std::wstring::npos) << "warned again";
@@ -243,7 +243,7 @@ TEST_F(DialerWindowTest, TrayIconComesBackWhenTheTaskbarIsRecreated) {
     SendMessageW(hwnd_, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
     EXPECT_TRUE(dialer::LastTrayCallSucceeded());
     EXPECT_EQ(dialer::TrayData().uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP));
-    EXPECT_EQ(dialer::TrayData().uCallbackMessage, dialer::kTrayCallbackMessage);
+    EXPECT_EQ(dialer::TrayData().uCallbackMessage, kTrayCallbackMessage);
     // Added again: modifying it succeeds.
     NOTIFYICONDATAW probe = dialer::TrayData();
     probe.uFlags = NIF_TIP;

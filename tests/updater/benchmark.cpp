@@ -17,13 +17,13 @@ namespace {
 // Seconds from creating the window to its outcome, and the bytes saved; negative when it failed.
 double Download(const std::wstring& url, const std::wstring& folder, long long* bytes) {
     const auto start = std::chrono::steady_clock::now();
-    auto* form = updater::Form1::Create({url, folder, false});
+    auto* form = updater::DownloadWindow::Create({url, folder, false});
     MSG msg;
-    while (form && form->outcome() == updater::Form1::Outcome::Running && GetMessageW(&msg, nullptr, 0, 0) > 0)
+    while (form && form->outcome() == updater::DownloadWindow::Outcome::Running && GetMessageW(&msg, nullptr, 0, 0) > 0)
         DispatchMessageW(&msg);
     const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
-    if (!form || form->outcome() != updater::Form1::Outcome::Complete) return -1;
-    const std::wstring saved = form->Text(updater::IDC_TEXT2);
+    if (!form || form->outcome() != updater::DownloadWindow::Outcome::Complete) return -1;
+    const std::wstring saved = form->Text(updater::IDC_LOCAL_PATH);
     std::error_code ec;
     *bytes = static_cast<long long>(std::filesystem::file_size(saved, ec));
     std::filesystem::remove(saved, ec);

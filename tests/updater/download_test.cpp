@@ -15,7 +15,7 @@
 #include "updater/file_replace.h"
 
 using namespace updater_test;
-using updater::Form1;
+using updater::DownloadWindow;
 
 // Outside the anonymous namespace: gtest's parameterised factories name this type.
 struct DownloadCase {
@@ -62,13 +62,13 @@ const DownloadCase kSignedCases[] = {
 };
 const updater::PublicKey kKeyA{{VORNADEL_UPDATE_KEY_BYTES}};
 
-Form1* g_form = nullptr;
+DownloadWindow* g_form = nullptr;
 std::wstring g_finalName;
 bool g_finalNameSeenEarly = false;
 
 // Until the download is complete there is no program under its final name.
 void CALLBACK Watch(HWND, UINT, UINT_PTR, DWORD) {
-    g_finalNameSeenEarly |= g_form && g_form->outcome() == Form1::Outcome::Running &&
+    g_finalNameSeenEarly |= g_form && g_form->outcome() == DownloadWindow::Outcome::Running &&
                             GetFileAttributesW(g_finalName.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 }  // namespace
@@ -85,14 +85,14 @@ TEST_P(Download, SavesOnlyWholeProgramsAndSaysWhatHappened) {
         url = L"https://127.0.0.1:" + std::to_wstring(VORNADEL_TEST_HTTP_PORT + 1) + (c.path + 6);
     updater::DownloadOptions options{url, folder.path, true};
     if (c.keyed) options.publicKey = kKeyA;
-    Form1* form = g_form = Form1::Create(options);
+    DownloadWindow* form = g_form = DownloadWindow::Create(options);
     ASSERT_NE(form, nullptr);
-    EXPECT_EQ(form->Text(updater::IDC_TEXT2), saved);
-    ASSERT_TRUE(PumpUntil([&] { return form->outcome() != Form1::Outcome::Running; }, 60000));
+    EXPECT_EQ(form->Text(updater::IDC_LOCAL_PATH), saved);
+    ASSERT_TRUE(PumpUntil([&] { return form->outcome() != DownloadWindow::Outcome::Running; }, 60000));
     KillTimer(nullptr, timer);
 
-    EXPECT_EQ(plat::WindowText(form->Control(updater::IDC_LABEL3)), c.status);
-    EXPECT_EQ(form->outcome(), c.saved ? Form1::Outcome::Complete : Form1::Outcome::Failed);
+    EXPECT_EQ(plat::WindowText(form->Control(updater::IDC_STATUS)), c.status);
+    EXPECT_EQ(form->outcome(), c.saved ? DownloadWindow::Outcome::Complete : DownloadWindow::Outcome::Failed);
     EXPECT_FALSE(g_finalNameSeenEarly);
     EXPECT_EQ(FilesIn(folder.File(L"download")), std::vector<std::wstring>(c.saved ? 1 : 0, L"vornadel.exe"));
     EXPECT_TRUE(ReadFileBytes(saved) == ExpectedBody(c.saved));  // nothing when nothing was saved
@@ -116,9 +116,9 @@ namespace {
 HWND g_cancel = nullptr;
 // What a click on 取消下载 sends, once the receive loop is running.
 void CALLBACK CancelWhenReceiving(HWND, UINT, UINT_PTR, DWORD) {
-    if (g_cancel && IsWindow(g_cancel) && SendMessageW(GetDlgItem(g_cancel, updater::IDC_PROGRESSBAR1), PBM_GETPOS, 0, 0)) {
-        PostMessageW(g_cancel, WM_COMMAND, MAKEWPARAM(updater::IDC_COMMAND2, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(g_cancel, updater::IDC_COMMAND2)));
+    if (g_cancel && IsWindow(g_cancel) && SendMessageW(GetDlgItem(g_cancel, updater::IDC_PROGRESS), PBM_GETPOS, 0, 0)) {
+        PostMessageW(g_cancel, WM_COMMAND, MAKEWPARAM(updater::IDC_CANCEL, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(g_cancel, updater::IDC_CANCEL)));
         g_cancel = nullptr;
     }
 }
@@ -126,7 +126,7 @@ void CALLBACK CancelWhenReceiving(HWND, UINT, UINT_PTR, DWORD) {
 
 TEST(DownloadCancel, WhileReceivingLeavesNoPartialFile) {
     TempProgramFolder folder;
-    HWND hwnd = g_cancel = Form1::Create({ServerUrl(L"/drip/vornadel.exe"), folder.path, true})->hwnd();
+    HWND hwnd = g_cancel = DownloadWindow::Create({ServerUrl(L"/drip/vornadel.exe"), folder.path, true})->hwnd();
     UINT_PTR timer = SetTimer(nullptr, 0, 20, CancelWhenReceiving);
     ASSERT_TRUE(PumpUntil([&] { return !IsWindow(hwnd); }, 20000));
     KillTimer(nullptr, timer);
@@ -146,9 +146,9 @@ TEST_P(DownloadStall, WindowKeepsAnsweringAndCancelEndsTheTransferAtOnce) {
     using Clock = std::chrono::steady_clock;
     const auto ms = [](Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); };
     TempProgramFolder folder;
-    Form1* form = Form1::Create({ServerUrl(L"/stall/vornadel.exe"), folder.path, true});
+    DownloadWindow* form = DownloadWindow::Create({ServerUrl(L"/stall/vornadel.exe"), folder.path, true});
     ASSERT_NE(form, nullptr);
-    const HWND hwnd = form->hwnd(), bar = form->Control(updater::IDC_PROGRESSBAR1);
+    const HWND hwnd = form->hwnd(), bar = form->Control(updater::IDC_PROGRESS);
     // The bar shows what is written; the last piece waits for the one after it.
     if (!PumpUntil([&] { return SendMessageW(bar, PBM_GETPOS, 0, 0) >= 255 * 1024; }, 20000)) {
         DestroyWindow(hwnd);
@@ -171,13 +171,13 @@ TEST_P(DownloadStall, WindowKeepsAnsweringAndCancelEndsTheTransferAtOnce) {
     pinger.join();
     std::printf("stalled transfer: worst answer of %d in %.1f ms\n", pings, worst);
     EXPECT_EQ(unanswered, 0);
-    EXPECT_EQ(form->outcome(), Form1::Outcome::Running);
-    EXPECT_EQ(form->Text(updater::IDC_LABEL3), L"正在下载所需文件，请耐心等待 ......");
+    EXPECT_EQ(form->outcome(), DownloadWindow::Outcome::Running);
+    EXPECT_EQ(form->Text(updater::IDC_STATUS), L"正在下载所需文件，请耐心等待 ......");
     EXPECT_EQ(FilesIn(folder.File(L"download")), std::vector<std::wstring>{L"vornadel.exe.part"});
 
     const auto cancelled = Clock::now();
     if (GetParam())
-        PostMessageW(form->Control(updater::IDC_COMMAND2), BM_CLICK, 0, 0);
+        PostMessageW(form->Control(updater::IDC_CANCEL), BM_CLICK, 0, 0);
     else
         PostMessageW(hwnd, WM_CLOSE, 0, 0);
     EXPECT_TRUE(PumpUntil([&] { return !IsWindow(hwnd) && FilesIn(folder.File(L"download")).empty(); }, 1000));
@@ -212,10 +212,10 @@ TEST(DownloadStart, UnwritableFolderIsNamedAndNothingIsFetched) {
     ASSERT_TRUE(CreateDirectoryW(folder.File(updater::kWriteProbeName).c_str(), nullptr));
     Standin dialer(L"standin\\vornadel.exe", false);
     MessageBoxAnswerer answerer({IDOK}, GetCurrentProcessId());
-    Form1* form = Form1::Create({ServerUrl(L"/normal/vornadel.exe"), folder.path, true});
+    DownloadWindow* form = DownloadWindow::Create({ServerUrl(L"/normal/vornadel.exe"), folder.path, true});
     ASSERT_NE(form, nullptr);
-    EXPECT_EQ(form->outcome(), Form1::Outcome::Failed);
-    EXPECT_EQ(plat::WindowText(form->Control(updater::IDC_LABEL3)), L"程序所在的文件夹不能写入，无法升级");
+    EXPECT_EQ(form->outcome(), DownloadWindow::Outcome::Failed);
+    EXPECT_EQ(plat::WindowText(form->Control(updater::IDC_STATUS)), L"程序所在的文件夹不能写入，无法升级");
     ASSERT_EQ(answerer.boxes.size(), 1u);
     EXPECT_NE(answerer.boxes[0].text.find(L"不能写入（错误 5）"), std::wstring::npos) << plat::ToAnsi(answerer.boxes[0].text);
     EXPECT_NE(answerer.boxes[0].text.find(L"%LOCALAPPDATA%\\Programs\\Vornadel"), std::wstring::npos);
