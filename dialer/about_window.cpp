@@ -41,22 +41,15 @@ public:
             SetForegroundWindow(instance->hwnd());
             return;
         }
-        auto* w = new AboutWindow();
         // Laid out at the DPI of the monitor its fixed place is on.
         const int dpi = plat::DpiAtPoint({plat::TwipsToPixelsX(kClientLeft), plat::TwipsToPixelsY(kClientTop)});
         auto px = [dpi](int twips) { return plat::TwipsToPixelsAt(twips, dpi); };
         RECT r = plat::OuterRectForClientAt(px(kClientLeft), px(kClientTop), px(kClientWidth), px(kClientHeight),
                                             kStyle, 0, dpi);
-        if (!w->CreateForm(kAboutCaption, kStyle, 0, r.left, r.top, r.right - r.left, r.bottom - r.top)) {
-            delete w;
-            return;
-        }
+        auto* w = static_cast<AboutWindow*>(
+            OpenForm(std::unique_ptr<AboutWindow>(new AboutWindow(dpi)), {kAboutCaption, kStyle, 0, r}));
+        if (!w) return;
         instance = w;
-        w->layout_.Attach(w->hwnd(), dpi);
-        if (!w->CreateControls()) {
-            DestroyWindow(w->hwnd());  // deletes the object
-            return;
-        }
         ShowWindow(w->hwnd(), SW_SHOWNORMAL);
     }
 
@@ -83,9 +76,13 @@ protected:
         return Default(msg, wParam, lParam);
     }
 
+    bool OnCreate() override {
+        layout_.Attach(hwnd(), dpi_);
+        return CreateControls();
+    }
+
     void OnFinalMessage() override {
         if (instance == this) instance = nullptr;
-        delete this;
     }
 
 private:
@@ -106,7 +103,7 @@ private:
         CreateControl(frame, L"Static", kSecondMakerLine, label, 0, {360, 1080, 2655, 255}, IDC_ABOUT_SLOGAN);
         CreateControl(frame, L"Static", kAuthorLine, label | SS_NOTIFY, 0, {1080, 240, 975, 255}, IDC_ABOUT_AUTHOR);
         for (int id : {IDC_ABOUT_VERSION, IDC_ABOUT_SLOGAN, IDC_ABOUT_MESSENGER, IDC_ABOUT_WEB, IDC_ABOUT_AUTHOR})
-            if (!AboutControl(id)) return false;
+            if (!plat::FindControl(hwnd(), id)) return false;
         return true;
     }
 
@@ -126,8 +123,10 @@ private:
     void OnWebClick() { OpenInBrowser(kMakerWebAddress); }
     void OnAuthorClick() { OpenInBrowser(std::wstring(L"mailto:") + kMakerEmail); }
 
-    plat::DpiLayout layout_;
+    explicit AboutWindow(int dpi) : dpi_(dpi) {}
 
+    const int dpi_;  // the DPI it opens at
+    plat::DpiLayout layout_;
 };
 
 AboutWindow* AboutWindow::instance = nullptr;
@@ -137,13 +136,7 @@ AboutWindow* AboutWindow::instance = nullptr;
 void ShowAboutWindow() { AboutWindow::Open(); }
 HWND AboutWindowHandle() { return AboutWindow::instance ? AboutWindow::instance->hwnd() : nullptr; }
 
-HWND AboutControl(int id) {
-    HWND about = AboutWindowHandle();
-    if (!about) return nullptr;
-    HWND direct = GetDlgItem(about, id);
-    if (direct) return direct;
-    return GetDlgItem(GetDlgItem(about, IDC_ABOUT_FRAME), id);
-}
+HWND AboutControl(int id) { return plat::FindControl(AboutWindowHandle(), id); }
 
 std::wstring BrowserCommandLine(const std::wstring& target) { return std::wstring(kBrowserProgram) + L" " + target; }
 

@@ -69,24 +69,15 @@ std::wstring UpdaterStartFailure(DWORD error) {
 UINT ShowMainWindowMessage() { return RegisterWindowMessageW(L"Vornadel.ShowMainWindow"); }
 
 MainWindow* MainWindow::Create() {
-    auto* form = new MainWindow();
     // Laid out at the DPI of the monitor its fixed place is on.
     const int dpi = plat::DpiAtPoint({plat::TwipsToPixelsX(kClientLeft), plat::TwipsToPixelsY(kClientTop)});
     auto px = [dpi](int twips) { return plat::TwipsToPixelsAt(twips, dpi); };
     RECT outer = plat::OuterRectForClientAt(px(kClientLeft), px(kClientTop), px(kClientWidth), px(kClientHeight),
                                             kFormStyle, 0, dpi);
-    if (!form->CreateForm(kMainCaption, kFormStyle, 0, outer.left, outer.top, outer.right - outer.left,
-                          outer.bottom - outer.top)) {
-        delete form;
-        return nullptr;
-    }
+    auto* form = static_cast<MainWindow*>(
+        OpenForm(std::unique_ptr<MainWindow>(new MainWindow(dpi)), {kMainCaption, kFormStyle, 0, outer}));
+    if (!form) return nullptr;
     HWND hwnd = form->hwnd();
-    form->layout_.Attach(hwnd, dpi);
-    if (!form->CreateControls()) {
-        DestroyWindow(hwnd);  // deletes the object
-        return nullptr;
-    }
-    form->BuildPopupMenu();
     form->taskbarCreatedMessage_ = RegisterWindowMessageW(L"TaskbarCreated");
     form->showMainWindowMessage_ = ShowMainWindowMessage();
     form->OnLoad();
@@ -96,6 +87,13 @@ MainWindow* MainWindow::Create() {
         SetFocus(form->Control(IDC_DIAL));  // the first focus
     }
     return form;
+}
+
+bool MainWindow::OnCreate() {
+    layout_.Attach(hwnd(), dpi_);
+    if (!CreateControls()) return false;
+    BuildPopupMenu();
+    return true;
 }
 
 bool MainWindow::CreateControls() {
@@ -237,11 +235,7 @@ void MainWindow::BuildPopupMenu() {
     trayMenu_.reset(menu);
 }
 
-HWND MainWindow::Control(int id) const {
-    HWND direct = GetDlgItem(hwnd(), id);
-    if (direct) return direct;
-    return GetDlgItem(GetDlgItem(hwnd(), IDC_FIELDS_FRAME), id);
-}
+HWND MainWindow::Control(int id) const { return plat::FindControl(hwnd(), id); }
 
 std::wstring MainWindow::Text(int id) const { return plat::WindowText(Control(id)); }
 void MainWindow::SetText(int id, const std::wstring& text) { plat::SetWindowTextOf(Control(id), text); }
@@ -521,6 +515,5 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     return Default(msg, wParam, lParam);
 }
 
-void MainWindow::OnFinalMessage() { delete this; }
 
 }  // namespace dialer

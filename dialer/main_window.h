@@ -73,10 +73,10 @@ public:
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
-    void OnFinalMessage() override;
+    bool OnCreate() override;
 
 private:
-    MainWindow() = default;
+    explicit MainWindow(int dpi) : dpi_(dpi) {}
     bool CreateControls();
     void BuildPopupMenu();
     void CreateToolTips();
@@ -115,6 +115,7 @@ private:
     void SaveConnectionFields();
 
     plat::UniqueMenu trayMenu_;
+    const int dpi_;  // the DPI it opens at
     plat::DpiLayout layout_;  // places, fonts and icons at the window's DPI
     HWND toolTip_ = nullptr;  // owned by the window
     HWND lastFocus_ = nullptr;

@@ -70,6 +70,14 @@ HWND CreateControl(HWND parent, const wchar_t* className, const wchar_t* text, D
     return hwnd;
 }
 
+HWND FindControl(HWND form, int id) {
+    if (!form) return nullptr;
+    if (HWND direct = GetDlgItem(form, id)) return direct;
+    for (HWND child = GetWindow(form, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        if (HWND inner = GetDlgItem(child, id)) return inner;
+    return nullptr;
+}
+
 HWND CreateFrame(HWND parent, const Placement& twips, int id) {
     if (!EnsureWindowClass(kFrameClassName, FrameProc, COLOR_BTNFACE + 1)) return nullptr;
     return CreateControl(parent, kFrameClassName, L"", WS_VISIBLE | WS_CLIPSIBLINGS, WS_EX_CONTROLPARENT, twips, id);

@@ -18,6 +18,10 @@ HWND CreateControl(HWND parent, const wchar_t* className, const wchar_t* text, D
 HWND CreateFrame(HWND parent, const Placement& twips, int id);
 extern const wchar_t kFrameClassName[];
 
+// A control of a form by its id, placed on the form or inside one of its
+// frames.
+HWND FindControl(HWND form, int id);
+
 // The default font of controls outside a form with a layout: at the system DPI.
 HFONT DefaultFont();
 

@@ -18,8 +18,15 @@ std::vector<HWND>& OpenForms() {
 
 bool g_quitWhenLastFormCloses = false;
 
-
 }  // namespace
+
+// Travels through CreateWindowEx to WM_NCCREATE, where an owned object
+// passes to its window.
+struct CreateContext {
+    Window* window;
+    bool owned;
+    bool adopted = false;
+};
 
 bool EnsureWindowClass(const wchar_t* name, WNDPROC proc, int background, int wndExtra, UINT style) {
     HINSTANCE instance = GetModuleHandleW(nullptr);
@@ -91,11 +98,25 @@ Window* Window::FromHandle(HWND hwnd) {
     return reinterpret_cast<Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
 }
 
+HWND Window::CreateFormWindow(const FormSpec& spec, CreateContext& context) {
+    if (!EnsureWindowClass(kFormClassName, &Window::Proc, COLOR_BTNFACE + 1, 0, CS_DBLCLKS)) return nullptr;
+    const RECT& r = spec.outer;
+    return CreateWindowExW(spec.exStyle, kFormClassName, spec.caption, spec.style, r.left, r.top, r.right - r.left,
+                           r.bottom - r.top, nullptr, nullptr, GetModuleHandleW(nullptr), &context);
+}
+
+Window* Window::OpenForm(std::unique_ptr<Window> object, const FormSpec& spec) {
+    CreateContext context{object.get(), true};
+    HWND hwnd = CreateFormWindow(spec, context);
+    Window* window = object.get();
+    // Adopted: the window has the object now, or has already deleted it.
+    if (context.adopted) object.release();
+    return hwnd ? window : nullptr;
+}
+
 bool Window::CreateForm(const wchar_t* caption, DWORD style, DWORD exStyle, int x, int y, int w, int h) {
-    if (!EnsureWindowClass(kFormClassName, &Window::Proc, COLOR_BTNFACE + 1, 0, CS_DBLCLKS)) return false;
-    HWND hwnd = CreateWindowExW(exStyle, kFormClassName, caption, style, x, y, w, h, nullptr, nullptr,
-                                GetModuleHandleW(nullptr), this);
-    return hwnd != nullptr;
+    CreateContext context{this, false};
+    return CreateFormWindow({caption, style, exStyle, {x, y, x + w, y + h}}, context) != nullptr;
 }
 
 LRESULT Window::Default(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -106,8 +127,9 @@ LRESULT Window::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) { return D
 
 LRESULT CALLBACK Window::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_NCCREATE) {
-        auto* cs = reinterpret_cast<CREATESTRUCTW*>(lParam);
-        auto* self = static_cast<Window*>(cs->lpCreateParams);
+        auto* context = static_cast<CreateContext*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        Window* self = context->window;
+        self->ownedByWindow_ = context->adopted = context->owned;
         self->hwnd_ = hwnd;
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
         OpenForms().push_back(hwnd);
@@ -121,11 +143,13 @@ LRESULT CALLBACK Window::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
             SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
             self->hwnd_ = nullptr;
             self->OnFinalMessage();
+            if (self->ownedByWindow_) delete self;
         }
         if (forms.empty() && g_quitWhenLastFormCloses) PostQuitMessage(0);
         return r;
     }
     if (!self) return DefWindowProcW(hwnd, msg, wParam, lParam);
+    if (msg == WM_CREATE) return self->OnCreate() ? self->HandleMessage(msg, wParam, lParam) : -1;
     if (msg == WM_CLOSE && self->modalDepth_ > 0) {
         self->closeHeldBack_ = true;
         if (self->menuDepth_ > 0) EndMenu();

@@ -3,7 +3,11 @@
 #pragma once
 #include <windows.h>
 
+#include <memory>
+
 namespace plat {
+
+struct CreateContext;
 
 class Window {
 public:
@@ -35,10 +39,25 @@ public:
         Kind kind_;
     };
 
+    // A top-level form: caption, styles and outer rectangle in pixels.
+    struct FormSpec {
+        const wchar_t* caption;
+        DWORD style;
+        DWORD exStyle;
+        RECT outer;
+    };
+
 protected:
-    // Creates a top-level window of the shared form class. x, y, w, h are the
-    // outer rectangle in pixels.
+    // Creates a form for an object the window is to own. From WM_NCCREATE on
+    // the window deletes the object when it ends, also when its creation
+    // fails later (OnCreate answering false); before that the object is
+    // freed here. Null when there is no window: the object is gone either way.
+    static Window* OpenForm(std::unique_ptr<Window> object, const FormSpec& spec);
+    // Creates a form for an object someone else owns (tests' forms).
     bool CreateForm(const wchar_t* caption, DWORD style, DWORD exStyle, int x, int y, int w, int h);
+
+    // Controls and the like, while the window is being created; false ends it.
+    virtual bool OnCreate() { return true; }
 
     virtual LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     LRESULT Default(UINT msg, WPARAM wParam, LPARAM lParam);
@@ -48,7 +67,9 @@ protected:
 
 private:
     static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    static HWND CreateFormWindow(const FormSpec& spec, CreateContext& context);
     HWND hwnd_ = nullptr;
+    bool ownedByWindow_ = false;
     int modalDepth_ = 0;
     int menuDepth_ = 0;
     bool closeHeldBack_ = false;

@@ -61,7 +61,6 @@ DownloadWindow* DownloadWindow::Create(const DownloadOptions& options) {
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&icc);
 
-    auto* form = new DownloadWindow(options);
     // Centred on the screen, laid out at the DPI of the monitor there.
     const int screenW = GetSystemMetrics(SM_CXSCREEN), screenH = GetSystemMetrics(SM_CYSCREEN);
     const int dpi = plat::DpiAtPoint({screenW / 2, screenH / 2});
@@ -69,21 +68,21 @@ DownloadWindow* DownloadWindow::Create(const DownloadOptions& options) {
     RECT outer = plat::OuterRectForClientAt(0, 0, w, h, kFormStyle, 0, dpi);
     const int outerW = outer.right - outer.left, outerH = outer.bottom - outer.top;
     const int x = (screenW - outerW) / 2, y = (screenH - outerH) / 2;
-    if (!form->CreateForm(kUpdaterCaption, kFormStyle, 0, x, y, outerW, outerH)) {
-        delete form;
-        return nullptr;
-    }
+    auto* form = static_cast<DownloadWindow*>(OpenForm(std::unique_ptr<DownloadWindow>(new DownloadWindow(options, dpi)),
+                                                       {kUpdaterCaption, kFormStyle, 0, {x, y, x + outerW, y + outerH}}));
+    if (!form) return nullptr;
     HWND hwnd = form->hwnd();
-    form->layout_.Attach(hwnd, dpi);
-    if (!form->CreateControls()) {
-        DestroyWindow(hwnd);  // deletes the object
-        return nullptr;
-    }
-    plat::SetWindowIcons(hwnd, IDI_UPDATER);
     ShowWindow(hwnd, SW_SHOWNORMAL);
     UpdateWindow(hwnd);
     form->OnLoad();
     return form;
+}
+
+bool DownloadWindow::OnCreate() {
+    layout_.Attach(hwnd(), dpi_);
+    if (!CreateControls()) return false;
+    plat::SetWindowIcons(hwnd(), IDI_UPDATER);
+    return true;
 }
 
 bool DownloadWindow::CreateControls() {
@@ -139,9 +138,6 @@ LRESULT DownloadWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     return Default(msg, wParam, lParam);
 }
 
-// The transfer goes with the object: its worker lets go of the partial file
-// before the window is gone, so the program never ends with one left behind.
-void DownloadWindow::OnFinalMessage() { delete this; }
 
 void DownloadWindow::OnLoad() { StartDownload(Text(IDC_URL)); }
 

@@ -58,10 +58,10 @@ public:
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
-    void OnFinalMessage() override;
+    bool OnCreate() override;
 
 private:
-    explicit DownloadWindow(const DownloadOptions& options) : options_(options) {}
+    DownloadWindow(const DownloadOptions& options, int dpi) : options_(options), dpi_(dpi) {}
     bool CreateControls();
 
     void OnLoad();
@@ -75,8 +75,11 @@ private:
     void SetStatus(const std::wstring& text);
 
     DownloadOptions options_;
+    const int dpi_;  // the DPI it opens at
     plat::DpiLayout layout_;  // places, fonts and icons at the window's DPI
-    // The transfer, its body read and saved off this window's thread.
+    // The transfer, its body read and saved off this window's thread. It
+    // goes with the object, whose window deletes it: its worker lets go of
+    // the partial file first, so the program never ends with one left behind.
     DownloadJob transfer_;
     Outcome outcome_ = Outcome::Running;
     bool rangeSet_ = false;

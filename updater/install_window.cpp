@@ -28,16 +28,15 @@ constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMI
 }  // namespace
 
 InstallWindow* InstallWindow::Create(HWND downloadWindow, const std::wstring& downloadedFile, const std::wstring& programFolder) {
-    auto* form = new InstallWindow(downloadWindow, downloadedFile, programFolder);
-    // It opens where the system puts new windows: on the primary monitor.
+    // Never seen; at the primary monitor's corner, at its DPI.
     const int dpi = plat::SystemDpi();
     RECT outer = plat::OuterRectForClientAt(0, 0, plat::TwipsToPixelsAt(kClientWidth, dpi),
                                             plat::TwipsToPixelsAt(kClientHeight, dpi), kFormStyle, 0, dpi);
-    if (!form->CreateForm(kUpdaterCaption, kFormStyle, 0, CW_USEDEFAULT, CW_USEDEFAULT, outer.right - outer.left,
-                          outer.bottom - outer.top)) {
-        delete form;
-        return nullptr;
-    }
+    OffsetRect(&outer, -outer.left, -outer.top);
+    auto* form = static_cast<InstallWindow*>(
+        OpenForm(std::unique_ptr<InstallWindow>(new InstallWindow(downloadWindow, downloadedFile, programFolder)),
+                 {kUpdaterCaption, kFormStyle, 0, outer}));
+    if (!form) return nullptr;
     // Creation holds a captioned window to a minimum width; a later resize does not.
     SetWindowPos(form->hwnd(), nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);

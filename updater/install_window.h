@@ -39,7 +39,6 @@ public:
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
-    void OnFinalMessage() override { delete this; }
 
 private:
     InstallWindow(HWND downloadWindow, std::wstring downloadedFile, std::wstring programFolder)

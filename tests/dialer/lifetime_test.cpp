@@ -4,12 +4,15 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 #include "dialer/main_window.h"
 #include "dialer/tray.h"
+#include "platform/controls.h"
 #include "platform/handles.h"
 #include "platform/text.h"
+#include "platform/window.h"
 #include "tests/support/testing.h"
 
 using namespace testing_support;
@@ -93,10 +96,7 @@ DWORD ExitCode(HANDLE process) {
     return code;
 }
 
-HWND FieldOf(HWND main, int id) {
-    HWND direct = GetDlgItem(main, id);
-    return direct ? direct : GetDlgItem(GetDlgItem(main, dialer::IDC_FIELDS_FRAME), id);
-}
+HWND FieldOf(HWND main, int id) { return plat::FindControl(main, id); }
 
 }  // namespace
 
@@ -199,4 +199,25 @@ TEST_F(InstalledDialer, CloseWhileTheTrayMenuIsOpenSavesAndEnds) {
     ASSERT_TRUE(WaitForExit(10000));
     EXPECT_EQ(ExitCode(process_.get()), 0u);
     EXPECT_NE(ReadSettingsFileBytes().find("Text2=user05"), std::string::npos);
+}
+
+namespace {
+// A form that refuses to be made after its window exists, as one whose
+// controls cannot be created does.
+struct RefusingForm : plat::Window {
+    static inline int alive = 0;
+    RefusingForm() { ++alive; }
+    ~RefusingForm() override { --alive; }
+    bool OnCreate() override { return false; }
+    static Window* Open() { return OpenForm(std::make_unique<RefusingForm>(), {L"x", WS_OVERLAPPED, 0, {0, 0, 50, 50}}); }
+};
+}  // namespace
+
+// The window owns the object from its first message on: a late failure
+// frees it exactly once and leaves no form behind.
+TEST(WindowLifetime, LateCreationFailureFreesTheObjectOnce) {
+    const int forms = plat::OpenFormCount();
+    EXPECT_EQ(RefusingForm::Open(), nullptr);
+    EXPECT_EQ(RefusingForm::alive, 0);
+    EXPECT_EQ(plat::OpenFormCount(), forms);
 }
