@@ -8,3 +8,6 @@ bash "$root/scripts/build.sh"
 # Tests share the prefix's list.ini and registry: one at a time.
 "$root/scripts/testbed.sh" "$root/build/x64" \
   ctest --test-dir "$root/build/x64" --output-on-failure --timeout 180 -j1
+
+# The shipping build is 32-bit: its tests run too where the host allows.
+bash "$root/scripts/test32.sh"
