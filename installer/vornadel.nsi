@@ -136,21 +136,6 @@ SectionEnd
 
 Section "Uninstall"
   !insertmacro CloseDialer
-  Delete "$INSTDIR\vornadel.exe"
-  Delete "$INSTDIR\update.exe"
-  Delete "$INSTDIR\xptray.ico"
-  Delete "$INSTDIR\README-zh.txt"
-  ; What the updater downloaded.
-  Delete "$INSTDIR\download\vornadel.exe"
-  RMDir "$INSTDIR\download"
-  Delete "$INSTDIR\uninstall.exe"
-  RMDir "$INSTDIR"
-
-  Delete "$SMPROGRAMS\${PRODUCT}\${PRODUCT}.lnk"
-  Delete "$SMPROGRAMS\${PRODUCT}\卸载 ${PRODUCT}.lnk"
-  RMDir "$SMPROGRAMS\${PRODUCT}"
-  Delete "$DESKTOP\${PRODUCT}.lnk"
-  DeleteRegKey HKCU "${UNINSTALL_KEY}"
 
   ; Start-with-Windows belongs to this copy only when it starts a file in
   ; this folder; the dialer quotes paths that hold a space.
@@ -168,5 +153,21 @@ Section "Uninstall"
     ${EndIf}
   ${EndIf}
 
+  Delete "$INSTDIR\vornadel.exe"
+  Delete "$INSTDIR\update.exe"
+  Delete "$INSTDIR\xptray.ico"
+  Delete "$INSTDIR\README-zh.txt"
+  ; What the updater downloaded.
+  Delete "$INSTDIR\download\vornadel.exe"
+  RMDir "$INSTDIR\download"
+  Delete "$INSTDIR\uninstall.exe"
+  RMDir "$INSTDIR"
+
+  Delete "$SMPROGRAMS\${PRODUCT}\${PRODUCT}.lnk"
+  Delete "$SMPROGRAMS\${PRODUCT}\卸载 ${PRODUCT}.lnk"
+  RMDir "$SMPROGRAMS\${PRODUCT}"
+  Delete "$DESKTOP\${PRODUCT}.lnk"
   DetailPrint "您的设置和账号（list.ini）已保留。"
+  ; Last, so that a vanished key means the uninstall is complete.
+  DeleteRegKey HKCU "${UNINSTALL_KEY}"
 SectionEnd
