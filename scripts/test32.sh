@@ -8,12 +8,14 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build/x86
 
-# Whether the kernel executes an i386 program: a hand-made 84-byte static
+# Whether the kernel executes an i386 program: a hand-made 93-byte static
 # ELF whose only code is exit(7) through int 0x80, so no 32-bit libraries
 # are needed to find out.
 kernel_runs_i386() {
   local probe rc=0
-  probe=$(mktemp)
+  # Inside the build tree: /tmp may be mounted noexec.
+  mkdir -p "$root/build"
+  probe=$(mktemp "$root/build/.i386-probe.XXXXXX")
   printf '\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00\x01\x00\x00\x00\x54\x80\x04\x08\x34\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x34\x00\x20\x00\x01\x00\x00\x00\x00\x00\x00\x00\x01\x00\x00\x00\x00\x00\x00\x00\x00\x80\x04\x08\x00\x80\x04\x08\x5d\x00\x00\x00\x5d\x00\x00\x00\x05\x00\x00\x00\x00\x10\x00\x00\xb8\x01\x00\x00\x00\xb3\x07\xcd\x80' >"$probe"
   chmod +x "$probe"
   "$probe" 2>/dev/null || rc=$?
