@@ -22,9 +22,13 @@ using namespace testing_support;
 const wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Vornadel";
 const wchar_t* const kPayload[] = {L"vornadel.exe", L"update.exe", L"xptray.ico", L"README-zh.txt"};
 
+// Wine's Z: drive is the host's root; host paths are UTF-8.
 std::wstring DosPath(const char* unixPath) {
-    std::wstring p = L"Z:";
-    for (const char* c = unixPath; *c; ++c) p += *c == '/' ? L'\\' : static_cast<wchar_t>(*c);
+    wchar_t buf[MAX_PATH] = {};
+    MultiByteToWideChar(CP_UTF8, 0, unixPath, -1, buf, MAX_PATH);
+    std::wstring p = std::wstring(L"Z:") + buf;
+    for (wchar_t& c : p)
+        if (c == L'/') c = L'\\';
     return p;
 }
 
