@@ -77,7 +77,8 @@ VIAddVersionKey /LANG=2052 "LegalCopyright" "${PRODUCT}"
     IntOp $1 $1 + 1
   ${LoopUntil} $1 >= 12
   ${If} $1 > 0
-    ; A window it still has open (About) keeps the process alive a moment.
+    ; Let it finish exiting; an About window it still has open keeps it
+    ; running, and taskkill ends that.
     Sleep 500
   ${EndIf}
   nsExec::Exec '"$SYSDIR\taskkill.exe" /F /IM vornadel.exe'
