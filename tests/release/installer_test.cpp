@@ -157,7 +157,7 @@ protected:
     void SetUp() override {
         CoInitialize(nullptr);
         // Shortcuts made in the prefix must not reach the host's desktop menus.
-        SetEnvironmentVariableW(L"WINEDLLOVERRIDES", L"mscoree=;mshtml=;winemenubuilder.exe=d");
+        RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Wine\\DllOverrides", L"winemenubuilder.exe", REG_SZ, L"", sizeof(wchar_t));
         DeleteRunValue();
         RemoveSettingsFile();
         // An install left by a failed test would be where the next one goes.
