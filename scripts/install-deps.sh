@@ -3,6 +3,10 @@
 # compilers, Wine, a virtual X display and the Chinese locale and fonts.
 # The shipping build is 32-bit; the tests run a 64-bit build under 64-bit
 # Wine, which also works on hosts that cannot execute 32-bit Linux programs.
+# zip, nsis and p7zip-full make and check the release (scripts/release.sh).
+#   bash scripts/install-deps.sh [--wine32]
+# --wine32 also installs Debian's 32-bit Wine; only for hosts that can run
+# 32-bit programs (scripts/test32.sh checks that first).
 set -euo pipefail
 
 packages=(
@@ -10,6 +14,7 @@ packages=(
   wine wine64 fonts-wine
   xvfb x11-apps x11-utils xdotool imagemagick fonts-wqy-microhei
   locales python3 curl openssl
+  zip nsis p7zip-full
 )
 
 sudo_() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
@@ -30,4 +35,12 @@ if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$'; then
   sudo_ sed -i 's/^# *\(zh_CN.UTF-8 UTF-8\)/\1/' /etc/locale.gen
   grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' | sudo_ tee -a /etc/locale.gen >/dev/null
   sudo_ locale-gen >/dev/null
+fi
+
+# 32-bit Wine, for running the tests of the 32-bit build.
+if [ "${1:-}" = --wine32 ] && ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
+  echo "installing: wine32:i386"
+  dpkg --print-foreign-architectures | grep -qx i386 || sudo_ dpkg --add-architecture i386
+  sudo_ apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive sudo_ apt-get install -y -qq --no-install-recommends wine32:i386 >/dev/null
 fi

@@ -14,3 +14,6 @@ for dpi in 120 144 192; do
   VORNADEL_DPI=$dpi "$root/scripts/testbed.sh" "$root/build/x64" \
     ctest --test-dir "$root/build/x64" --output-on-failure --timeout 180 -j1 -R 'Look'
 done
+
+# The shipping build is 32-bit: its tests run too where the host allows.
+bash "$root/scripts/test32.sh"

@@ -11,7 +11,12 @@ shift
 
 export WINEPREFIX="$build_dir/wineprefix"
 export WINEDEBUG=${WINEDEBUG:--all}
-export WINELOADER=/usr/lib/wine/wine64
+# A 32-bit build runs under 32-bit Wine, a 64-bit one under 64-bit Wine.
+if grep -qs 'CMAKE_CXX_SIZEOF_DATA_PTR "4"' "$build_dir"/CMakeFiles/*/CMakeCXXCompiler.cmake; then
+  export WINELOADER=/usr/lib/wine/wine
+else
+  export WINELOADER=/usr/lib/wine/wine64
+fi
 wine=$WINELOADER
 export LANG=zh_CN.UTF-8
 export LC_ALL=zh_CN.UTF-8
