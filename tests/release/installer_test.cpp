@@ -141,8 +141,8 @@ HWND DialerWindowOf(HANDLE process) {
     return nullptr;
 }
 
-BOOL CALLBACK FindText1(HWND child, LPARAM found) {
-    if (GetDlgCtrlID(child) != dialer::IDC_TEXT1) return TRUE;
+BOOL CALLBACK FindConnectionName(HWND child, LPARAM found) {
+    if (GetDlgCtrlID(child) != dialer::IDC_CONNECTION_NAME) return TRUE;
     *reinterpret_cast<HWND*>(found) = child;
     return FALSE;
 }
@@ -248,16 +248,16 @@ TEST_F(InstallerTest, UpgradeClosesTheRunningDialerAndReplacesItsFiles) {
     ASSERT_EQ(Install(L""), 0u);
     WriteSettingsFileBytes("[Option]\r\nText1=BeforeUpgrade\r\n");
     auto dialer = Start(L"\"" + in.file(L"vornadel.exe") + L"\"");
-    HWND text1 = nullptr;
+    HWND nameField = nullptr;
     ASSERT_TRUE(PumpUntil(
         [&] {
             HWND window = DialerWindowOf(dialer.get());
             if (!window || !IsWindowVisible(window)) return false;
-            EnumChildWindows(window, FindText1, reinterpret_cast<LPARAM>(&text1));
-            return text1 != nullptr;
+            EnumChildWindows(window, FindConnectionName, reinterpret_cast<LPARAM>(&nameField));
+            return nameField != nullptr;
         },
         20000));
-    SendMessageW(text1, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"TypedBeforeUpgrade"));
+    SendMessageW(nameField, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"TypedBeforeUpgrade"));
     {
         std::ofstream stale(in.file(L"update.exe").c_str(), std::ios::binary | std::ios::trunc);
         stale << "an older updater";
