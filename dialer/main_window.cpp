@@ -11,6 +11,7 @@
 #include "dialer/settings.h"
 #include "dialer/tray.h"
 #include "platform/controls.h"
+#include "platform/errors.h"
 #include "platform/module_path.h"
 #include "platform/picture_box.h"
 #include "platform/process.h"
@@ -59,7 +60,7 @@ std::wstring UpdaterStartFailure(DWORD error) {
     while (!reason.empty() && (reason.back() == L'.' || reason.back() == L'。')) reason.pop_back();
     std::wstring text = kUpdaterStartFailed;
     if (!reason.empty()) text += L"：" + reason;
-    text += L"（错误 " + std::to_wstring(error) + L"）。";
+    text += plat::ErrorSuffix(error) + L"。";
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) text += kUpdaterNotFoundHint;
     return text;
 }

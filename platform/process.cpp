@@ -46,16 +46,6 @@ DWORD StartProcess(const std::wstring& cmdline, int showCmd, UniqueHandle& proce
     return 0;
 }
 
-std::wstring SystemErrorText(DWORD error) {
-    wchar_t text[512] = {};
-    const DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text,
-                                   512, nullptr);
-    std::wstring out(text, n);
-    const size_t end = out.find_last_not_of(L" \r\n\t");
-    out.resize(end == std::wstring::npos ? 0 : end + 1);
-    return out;
-}
-
 std::wstring QuoteArgument(const std::wstring& arg) {
     if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos) return arg;
     std::wstring out = L"\"";

@@ -16,10 +16,6 @@ bool StartProcess(const std::wstring& cmdline, int showCmd, const std::wstring& 
 // returns 0, or the Win32 error when it could not be started.
 DWORD StartProcess(const std::wstring& cmdline, int showCmd, UniqueHandle& process);
 
-// The system's text for a Win32 error, without the trailing line break;
-// empty when the system has none.
-std::wstring SystemErrorText(DWORD error);
-
 // Quotes one argument by the Windows command-line rules when it is empty or
 // holds a space, tab or double quote; any other text comes back unchanged.
 std::wstring QuoteArgument(const std::wstring& arg);

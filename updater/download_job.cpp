@@ -4,6 +4,7 @@
 #include <climits>
 #include <vector>
 
+#include "platform/errors.h"
 #include "platform/handles.h"
 #include "updater/download_window.h"
 #include "updater/http_transfer.h"
@@ -188,6 +189,8 @@ std::wstring CheckImage(const std::wstring& file) {
 }
 
 DownloadJob::Outcome Failure(std::wstring text) { return {false, std::move(text)}; }
+// The file could not be written: the system's number helps to find out why.
+DownloadJob::Outcome CannotSave() { return Failure(kTextCannotSave + plat::ErrorSuffix(GetLastError())); }
 
 // The receive steps in their order: first piece, the response's checks,
 // then piece after piece into the file until the announced length (or the
@@ -212,11 +215,11 @@ DownloadJob::Outcome ReceiveAndSave(Shared& s) {
         return Failure(buffer.empty() && lengthKnown && length > 0 ? kTextIncomplete : kTextNotProgram);
 
     PartialFile file(s.localPath);
-    if (!file.Create()) return Failure(kTextCannotSave);
+    if (!file.Create()) return CannotSave();
     s.expected.store(length);
 
     for (bool done = false; !done;) {
-        if (!file.Append(buffer)) return Failure(kTextCannotSave);
+        if (!file.Append(buffer)) return CannotSave();
         result = transfer.GetChunk(kPieceSize, buffer, cancel);
         s.Progress(file.size());
         if (result == HttpTransfer::ChunkResult::Cancelled || result == HttpTransfer::ChunkResult::Failed)
@@ -234,7 +237,7 @@ DownloadJob::Outcome ReceiveAndSave(Shared& s) {
     }
     if (lengthKnown && file.size() != length) return Failure(kTextIncomplete);
     transfer.Close();
-    if (!file.Finish()) return Failure(kTextCannotSave);
+    if (!file.Finish()) return CannotSave();
     std::wstring failure = CheckImage(file.tempPath());
     if (failure.empty() && s.publicKey) failure = CheckSignature(s, file.tempPath());
     if (!failure.empty()) return Failure(failure);

@@ -5,6 +5,7 @@
 
 #include "platform/controls.h"
 #include "platform/dpi.h"
+#include "platform/errors.h"
 #include "platform/handles.h"
 #include "platform/module_path.h"
 #include "platform/text.h"
@@ -28,21 +29,23 @@ constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMI
 constexpr int kDesignMax = 100;
 constexpr long long kPieceSize = 1024;
 
-const wchar_t* StatusTextFor(int state) {
+// The status line of a state; null for the states that have none of their own.
+const wchar_t* StatusTextFor(TransferState state) {
     switch (state) {
-    case 1: return L"正在连接服务器";
-    case 2: return L"成功连接到服务器";
-    case 3: return L"正在与服务器连接";
-    case 4: return L"已与服务器连接成功";
-    case 5: return L"正在向服务器发送请求";
-    case 6: return L"发送请求已成功";
-    case 7:
-    case 8: return L"正在下载所需文件，请耐心等待 ......";
-    case 9: return L"正在解除与服务器的连接";
-    case 10: return L"文件下载完成...";
-    case 11: return kTextCommunicationError;
-    default: return nullptr;
+    case kStateResolving: return L"正在连接服务器";
+    case kStateResolved: return L"成功连接到服务器";
+    case kStateConnecting: return L"正在与服务器连接";
+    case kStateConnected: return L"已与服务器连接成功";
+    case kStateRequesting: return L"正在向服务器发送请求";
+    case kStateRequestSent: return L"发送请求已成功";
+    case kStateReceiving:
+    case kStateResponseReceived: return L"正在下载所需文件，请耐心等待 ......";
+    case kStateDisconnecting: return L"正在解除与服务器的连接";
+    case kStateDisconnected: return L"文件下载完成...";
+    case kStateError: return kTextCommunicationError;
+    case kStateResponseCompleted: return nullptr;
     }
+    return nullptr;
 }
 
 bool FolderExists(const std::wstring& path) {
@@ -157,18 +160,20 @@ void DownloadWindow::StartDownload(const std::wstring& url) {
     if (!transfer_.Start(url, hwnd(), kTransferStateMessage)) Fail(kTextCommunicationError);
 }
 
-void DownloadWindow::OnTransferState(int State) {
+void DownloadWindow::OnTransferState(int state) {
     // Once the outcome is on the status line, late notifications leave it there.
     if (outcome_ != Outcome::Running) return;
-    if (State == kStateResponseCompleted) {
+    if (state == kStateResponseCompleted) {
         if (!transfer_.Receive(Text(IDC_LOCAL_PATH), options_.publicKey)) Fail(kTextCommunicationError);
         return;
     }
-    const wchar_t* text = StatusTextFor(State);
+    // Numbers the transfer never sends change nothing.
+    if (state < kStateResolving || state > kStateResponseCompleted) return;
+    const wchar_t* text = StatusTextFor(static_cast<TransferState>(state));
     if (!text) return;
-    if (State == kStateError && IsCertificateError(transfer_.RequestError())) text = kTextBadCertificate;
+    if (state == kStateError && IsCertificateError(transfer_.RequestError())) text = kTextBadCertificate;
     SetStatus(text);
-    if (State == kStateError) {
+    if (state == kStateError) {
         outcome_ = Outcome::Failed;
         transfer_.Cancel();
     }
@@ -200,8 +205,12 @@ void DownloadWindow::Fail(const std::wstring& statusText) {
 void DownloadWindow::FinishDownload() {
     if (outcome_ != Outcome::Running) return;
     const DownloadJob::Outcome result = transfer_.Result();
-    if (!result.complete || !transfer_.Commit()) {
+    if (!result.complete) {
         Fail(result.failureText.empty() ? kTextCannotSave : result.failureText);
+        return;
+    }
+    if (!transfer_.Commit()) {
+        Fail(kTextCannotSave + plat::ErrorSuffix(GetLastError()));
         return;
     }
     const long long saved = transfer_.BytesSaved(), length = transfer_.ExpectedLength();

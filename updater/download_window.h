@@ -66,7 +66,7 @@ private:
 
     void OnLoad();
     void StartDownload(const std::wstring& url);
-    void OnTransferState(int State);
+    void OnTransferState(int state);
     void OnCancelClick();
 
     void ShowProgress();

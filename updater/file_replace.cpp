@@ -1,5 +1,6 @@
 #include "updater/file_replace.h"
 
+#include "platform/errors.h"
 #include "platform/handles.h"
 #include "platform/module_path.h"
 
@@ -98,7 +99,6 @@ ReplaceResult ReplaceProgramFile(const std::wstring& source, const std::wstring&
     return result;
 }
 
-std::wstring ErrorSuffix(DWORD error) { return error ? L"（错误 " + std::to_wstring(error) + L"）" : std::wstring(); }
 
 DWORD CheckFolderWritable(const std::wstring& folder) {
     const std::wstring probe = plat::JoinPath(folder, kWriteProbeName);
@@ -111,7 +111,7 @@ DWORD CheckFolderWritable(const std::wstring& folder) {
 }
 
 std::wstring UnwritableFolderMessage(const std::wstring& folder, DWORD error) {
-    return L"升级失败：程序所在的文件夹（" + folder + L"）不能写入" + ErrorSuffix(error) +
+    return L"升级失败：程序所在的文件夹（" + folder + L"）不能写入" + plat::ErrorSuffix(error) +
            L"。\n请用安装程序把 Vornadel 安装到 %LOCALAPPDATA%\\Programs\\Vornadel，或者以有写入权限的帐户运行。";
 }
 

@@ -22,8 +22,6 @@ struct ReplaceResult {
 // held by an exiting process the move is retried for retryMs milliseconds.
 ReplaceResult ReplaceProgramFile(const std::wstring& source, const std::wstring& target, DWORD retryMs);
 
-// "（错误 N）" for a system error, nothing for 0.
-std::wstring ErrorSuffix(DWORD error);
 
 // The file CheckFolderWritable creates and deletes again.
 extern const wchar_t kWriteProbeName[];

@@ -1,6 +1,7 @@
 #include "updater/install_window.h"
 #include "updater/resource.h"
 
+#include "platform/errors.h"
 #include "platform/dpi.h"
 #include "platform/module_path.h"
 #include "platform/process.h"
@@ -87,7 +88,7 @@ void InstallWindow::OnInstallTimer() {
     const std::wstring target = plat::JoinPath(programFolder_, kDialerExeName);
     ReplaceResult replaced = ReplaceProgramFile(downloadedFile_, target, kReplaceRetryMs);
     if (!replaced.ok) {
-        std::wstring text = L"升级失败：" + replaced.reason + ErrorSuffix(replaced.error) + L"。\n";
+        std::wstring text = L"升级失败：" + replaced.reason + plat::ErrorSuffix(replaced.error) + L"。\n";
         if (replaced.backupKept.empty()) {
             // The old dialer goes on re-dialling at once, not after the box.
             if (dialerWasRunning_) plat::StartProcess(plat::QuoteArgument(target), SW_SHOWNORMAL, programFolder_);

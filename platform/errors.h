@@ -1,0 +1,17 @@
+// How a Win32 error reaches the user: the system's own words, and the
+// number to search for.
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+namespace plat {
+
+// The system's text for a Win32 error, without the trailing line break;
+// empty when the system has none.
+std::wstring SystemErrorText(DWORD error);
+
+// "（错误 N）" for a system error, nothing for 0.
+std::wstring ErrorSuffix(DWORD error);
+
+}  // namespace plat
