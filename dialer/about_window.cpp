@@ -42,12 +42,9 @@ public:
             return;
         }
         // Laid out at the DPI of the monitor its fixed place is on.
-        const int dpi = plat::DpiAtPoint({plat::TwipsToPixelsX(kClientLeft), plat::TwipsToPixelsY(kClientTop)});
-        auto px = [dpi](int twips) { return plat::TwipsToPixelsAt(twips, dpi); };
-        RECT r = plat::OuterRectForClientAt(px(kClientLeft), px(kClientTop), px(kClientWidth), px(kClientHeight),
-                                            kStyle, 0, dpi);
+        const plat::FormPlace place = plat::PlaceForm({kClientLeft, kClientTop, kClientWidth, kClientHeight}, kStyle);
         auto* w = static_cast<AboutWindow*>(
-            OpenForm(std::unique_ptr<AboutWindow>(new AboutWindow(dpi)), {kAboutCaption, kStyle, 0, r}));
+            OpenForm(std::unique_ptr<AboutWindow>(new AboutWindow(place.dpi)), {kAboutCaption, kStyle, 0, place.outer}));
         if (!w) return;
         instance = w;
         ShowWindow(w->hwnd(), SW_SHOWNORMAL);

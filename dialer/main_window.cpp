@@ -71,12 +71,9 @@ UINT ShowMainWindowMessage() { return RegisterWindowMessageW(L"Vornadel.ShowMain
 
 MainWindow* MainWindow::Create() {
     // Laid out at the DPI of the monitor its fixed place is on.
-    const int dpi = plat::DpiAtPoint({plat::TwipsToPixelsX(kClientLeft), plat::TwipsToPixelsY(kClientTop)});
-    auto px = [dpi](int twips) { return plat::TwipsToPixelsAt(twips, dpi); };
-    RECT outer = plat::OuterRectForClientAt(px(kClientLeft), px(kClientTop), px(kClientWidth), px(kClientHeight),
-                                            kFormStyle, 0, dpi);
+    const plat::FormPlace place = plat::PlaceForm({kClientLeft, kClientTop, kClientWidth, kClientHeight}, kFormStyle);
     auto* form = static_cast<MainWindow*>(
-        OpenForm(std::unique_ptr<MainWindow>(new MainWindow(dpi)), {kMainCaption, kFormStyle, 0, outer}));
+        OpenForm(std::unique_ptr<MainWindow>(new MainWindow(place.dpi)), {kMainCaption, kFormStyle, 0, place.outer}));
     if (!form) return nullptr;
     HWND hwnd = form->hwnd();
     form->taskbarCreatedMessage_ = RegisterWindowMessageW(L"TaskbarCreated");

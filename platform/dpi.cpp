@@ -100,6 +100,13 @@ RECT OuterRectForClientAt(int clientX, int clientY, int clientW, int clientH, DW
     return r;
 }
 
+FormPlace PlaceForm(const Placement& c, DWORD style) {
+    // The monitor is found where the place lies at the system's DPI.
+    const int dpi = DpiAtPoint({TwipsToPixelsAt(c.left, SystemDpi()), TwipsToPixelsAt(c.top, SystemDpi())});
+    auto px = [dpi](int twips) { return TwipsToPixelsAt(twips, dpi); };
+    return {dpi, OuterRectForClientAt(px(c.left), px(c.top), px(c.width), px(c.height), style, 0, dpi)};
+}
+
 DpiLayout::~DpiLayout() {
     if (form_ && GetPropW(form_, kLayoutProp) == this) RemovePropW(form_, kLayoutProp);
 }

@@ -35,6 +35,14 @@ int SystemMetricAt(int index, int dpi);
 // Outer rectangle for a client rectangle in pixels, frame measured at dpi.
 RECT OuterRectForClientAt(int clientX, int clientY, int clientW, int clientH, DWORD style, DWORD exStyle, int dpi);
 
+// A form designed with its client area at a fixed place on the screen (in
+// twips): the DPI of the monitor there, and its outer rectangle at that DPI.
+struct FormPlace {
+    int dpi;
+    RECT outer;
+};
+FormPlace PlaceForm(const Placement& clientTwips, DWORD style);
+
 // A form's controls with their twips placements, its fonts and its icons,
 // all made for one DPI and made again for another. Attached to a top-level
 // window, it records every control CreateControl makes inside it.

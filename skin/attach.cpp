@@ -18,6 +18,16 @@ bool Attachable(HWND hwnd) {
     return GetPropW(hwnd, kProcAddr) == nullptr;
 }
 
+// Removes PROCADDR and puts back the procedure it held; false when the
+// window is not attached.
+bool Unsubclass(HWND hwnd) {
+    WNDPROC previous = hwnd ? PreviousProc(hwnd) : nullptr;
+    if (!previous) return false;
+    RemovePropW(hwnd, kProcAddr);
+    RestoreProc(hwnd, previous);
+    return true;
+}
+
 }  // namespace
 
 LONG AttachButton(HWND hwnd) {
@@ -81,11 +91,7 @@ LONG AttachForm(HWND hwnd) {
 }
 
 LONG DetachForm(HWND hwnd) {
-    if (!hwnd) return 0;
-    WNDPROC previous = PreviousProc(hwnd);
-    if (!previous) return 0;
-    RemovePropW(hwnd, kProcAddr);
-    RestoreProc(hwnd, previous);
+    if (!Unsubclass(hwnd)) return 0;
     --Engine().forms;
     TeardownTest();
     return 1;
@@ -99,11 +105,7 @@ LONG AttachFlatBorder(HWND hwnd) {
 }
 
 LONG DetachFlatBorder(HWND hwnd) {
-    if (!hwnd) return 0;
-    WNDPROC previous = PreviousProc(hwnd);
-    if (!previous) return 0;
-    RemovePropW(hwnd, kProcAddr);
-    RestoreProc(hwnd, previous);
+    if (!Unsubclass(hwnd)) return 0;
     SendMessageW(hwnd, WM_NCPAINT, 1, 0);
     return 1;
 }

@@ -12,20 +12,21 @@
 
 namespace updater {
 
-// State numbers posted to the window (in wParam of the message given to Execute).
+// State numbers 1 to 12, posted to the window (in wParam of the message given
+// to Execute).
 enum TransferState : int {
     kStateResolving = 1,
-    kStateResolved = 2,
-    kStateConnecting = 3,
-    kStateConnected = 4,
-    kStateRequesting = 5,
-    kStateRequestSent = 6,
-    kStateReceiving = 7,
-    kStateResponseReceived = 8,
-    kStateDisconnecting = 9,
-    kStateDisconnected = 10,
-    kStateError = 11,
-    kStateResponseCompleted = 12,
+    kStateResolved,
+    kStateConnecting,
+    kStateConnected,
+    kStateRequesting,
+    kStateRequestSent,
+    kStateReceiving,
+    kStateResponseReceived,
+    kStateDisconnecting,
+    kStateDisconnected,
+    kStateError,
+    kStateResponseCompleted,
 };
 
 // WinINet status callback code -> state number, 0 for codes without one.
