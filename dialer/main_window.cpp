@@ -7,7 +7,6 @@
 #include "dialer/artwork.h"
 #include "dialer/resource.h"
 #include "dialer/autostart.h"
-#include "dialer/commands.h"
 #include "dialer/settings.h"
 #include "dialer/tray.h"
 #include "platform/controls.h"

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "dialer/dial_processes.h"
+#include "dialer/commands.h"
 #include "platform/dpi.h"
 #include "platform/handles.h"
 #include "platform/window.h"
