@@ -138,7 +138,7 @@ HWND AboutControl(int id) { return plat::FindControl(AboutWindowHandle(), id); }
 std::wstring BrowserCommandLine(const std::wstring& target) { return std::wstring(kBrowserProgram) + L" " + target; }
 
 void OpenInBrowser(const std::wstring& target) {
-    if (plat::StartProcess(BrowserCommandLine(target), SW_SHOWNORMAL)) return;
+    if (plat::StartProcess(BrowserCommandLine(target), SW_SHOWNORMAL) == 0) return;
     // Newer systems may have no browser at that path: let the system open
     // the address with whatever handles it there.
     ShellExecuteW(nullptr, L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);

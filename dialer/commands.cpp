@@ -26,7 +26,7 @@ void DialProcesses::SetTimeLimit(DWORD ms) { g_timeLimitMs = ms; }
 DWORD DialProcesses::Start(const std::wstring& cmdline) {
     Reap();
     plat::UniqueHandle process;
-    const DWORD error = plat::StartProcess(cmdline, SW_HIDE, process);
+    const DWORD error = plat::StartProcess(cmdline, SW_HIDE, {}, &process);
     if (error == 0) dials_.push_back({std::move(process), GetTickCount()});
     return error;
 }

@@ -402,8 +402,7 @@ void MainWindow::OnDisconnectClick() {
 void MainWindow::OnAboutClick() { ShowAboutWindow(); }
 
 void MainWindow::OnUpdateClick() {
-    plat::UniqueHandle updater;
-    const DWORD error = plat::StartProcess(kUpdaterCommandLine, SW_SHOWNORMAL, updater);
+    const DWORD error = plat::StartProcess(kUpdaterCommandLine, SW_SHOWNORMAL);
     if (error == 0) return;
     ModalScope modal(*this, ModalScope::Dialog);
     MessageBoxW(hwnd(), UpdaterStartFailure(error).c_str(), kUpdaterMissingTitle, MB_OK | MB_ICONEXCLAMATION);

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <utility>
 #include <vector>
 
 #include "platform/handles.h"
@@ -25,24 +26,13 @@ DWORD Start(const std::wstring& cmdline, int showCmd, const std::wstring& curren
 
 }  // namespace
 
-bool StartProcess(const std::wstring& cmdline, int showCmd, const std::wstring& currentDir) {
+DWORD StartProcess(const std::wstring& cmdline, int showCmd, const std::wstring& currentDir, UniqueHandle* process) {
     PROCESS_INFORMATION pi{};
     const DWORD error = Start(cmdline, showCmd, currentDir, pi);
-    if (error != 0) {
-        SetLastError(error);
-        return false;
-    }
-    UniqueHandle process(pi.hProcess);
-    UniqueHandle thread(pi.hThread);
-    return true;
-}
-
-DWORD StartProcess(const std::wstring& cmdline, int showCmd, UniqueHandle& process) {
-    PROCESS_INFORMATION pi{};
-    const DWORD error = Start(cmdline, showCmd, {}, pi);
     if (error != 0) return error;
-    process.reset(pi.hProcess);
+    UniqueHandle started(pi.hProcess);
     UniqueHandle thread(pi.hThread);
+    if (process) *process = std::move(started);
     return 0;
 }
 

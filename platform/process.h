@@ -9,12 +9,11 @@
 
 namespace plat {
 
-// Starts cmdline with the given ShowWindow style (SW_HIDE, SW_SHOWNORMAL ...).
-// Returns false when the program could not be started; the error is in GetLastError().
-bool StartProcess(const std::wstring& cmdline, int showCmd, const std::wstring& currentDir = {});
-// The same, for callers that watch the process: hands back its handle and
-// returns 0, or the Win32 error when it could not be started.
-DWORD StartProcess(const std::wstring& cmdline, int showCmd, UniqueHandle& process);
+// Starts cmdline with the given ShowWindow style (SW_HIDE, SW_SHOWNORMAL ...)
+// in currentDir (empty: this one). Returns 0, or the Win32 error when it
+// could not be started. A caller that watches the process gets its handle.
+DWORD StartProcess(const std::wstring& cmdline, int showCmd, const std::wstring& currentDir = {},
+                   UniqueHandle* process = nullptr);
 
 // Quotes one argument by the Windows command-line rules when it is empty or
 // holds a space, tab or double quote; any other text comes back unchanged.
