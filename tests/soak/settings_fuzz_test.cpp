@@ -1,0 +1,109 @@
+// Whatever stands in list.ini, the dialer opens, shows sane fields, keeps
+// running and closes cleanly.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+
+#include "dialer/main_window.h"
+#include "dialer/tray.h"
+#include "platform/text.h"
+#include "platform/window.h"
+#include "tests/soak/harness.h"
+#include "tests/support/testing.h"
+
+namespace {
+
+using dialer::IDC_TEXT1;
+using dialer::IDC_TEXT2;
+using dialer::IDC_TEXT3;
+using Expected = std::map<int, std::wstring>;
+
+std::string Utf16File(const std::wstring& text) {
+    std::string bytes = "\xFF\xFE";
+    for (wchar_t c : text) bytes += static_cast<char>(c & 0xFF), bytes += static_cast<char>(c >> 8);
+    return bytes;
+}
+
+// Opens the dialer on the file, checks its fields, drives it a little and
+// closes it.
+void OpenOn(const std::string& file, const Expected& expected = {}) {
+    testing_support::WriteSettingsFileBytes(file);
+    dialer::Form1* form = dialer::Form1::Create();
+    ASSERT_TRUE(form) << "the window did not open";
+    const HWND hwnd = form->hwnd();
+    for (int id = IDC_TEXT1; id <= dialer::IDC_TEXT5; ++id) {
+        const std::wstring field = plat::WindowText(form->Control(id));
+        EXPECT_LE(plat::ToAnsi(field).size(), 127u) << "field " << id - IDC_TEXT1 + 1;
+        for (wchar_t c : field)
+            EXPECT_TRUE(c >= 0x20 || file.find(static_cast<char>(c)) != std::string::npos) << "control character " << int(c);
+        auto e = expected.find(id);
+        if (e != expected.end()) {
+            EXPECT_EQ(e->second, field) << "field " << id - IDC_TEXT1 + 1;
+        }
+    }
+    SendMessageW(hwnd, WM_TIMER, dialer::kTimer1Id, 0);
+    SendMessageW(hwnd, dialer::kTrayCallbackMessage, dialer::kTrayIconId, WM_LBUTTONDOWN);
+    testing_support::PumpMessages(20);
+    EXPECT_TRUE(IsWindow(hwnd) && IsWindowVisible(hwnd)) << "still running";
+    form->Unload();
+    EXPECT_FALSE(IsWindow(hwnd));
+}
+
+class SettingsFuzz : public ::testing::Test {
+protected:
+    void SetUp() override { plat::SetQuitWhenLastFormCloses(false); }
+    void TearDown() override {
+        testing_support::PumpMessages(20);
+        testing_support::RemoveSettingsFile();
+        testing_support::DeleteRunValue();
+    }
+    testing_support::CommandRecord record_;
+};
+
+TEST_F(SettingsFuzz, ShapesEditorsAndDisksProduce) {
+    const std::string head = "[Option]\r\n";
+    std::string big = head;
+    while (big.size() < 10u << 20) big += "Filler" + std::to_string(big.size()) + "=" + std::string(90, 'x') + "\r\n";
+    const struct {
+        const char* name;
+        std::string file;
+        Expected expected;
+    } cases[] = {
+        {"10 MB, keys at the end", big + "Text2=user\r\nText3=pw\r\n", {{IDC_TEXT2, L"user"}, {IDC_TEXT3, L"pw"}}},
+        {"UTF-16 LE with BOM", Utf16File(L"[Option]\r\nText1=宽带连接2\r\nText2=用户\r\nText3=pw\r\n"),
+         {{IDC_TEXT1, L"宽带连接2"}, {IDC_TEXT2, L"用户"}, {IDC_TEXT3, L"pw"}}},
+        {"missing section", "Text2=user\r\nText3=pw\r\n[Other]\r\nText1=x\r\n",
+         {{IDC_TEXT1, L"宽带连接"}, {IDC_TEXT2, L""}, {IDC_TEXT3, L""}}},
+        {"duplicate keys and sections", head + "Text2=first\r\nText2=second\r\n" + head + "Text3=pw\r\n",
+         {{IDC_TEXT2, L"first"}}},
+        {"keys without =", head + "Text2\r\nText3 pw\r\nText1=name\r\n",
+         {{IDC_TEXT1, L"name"}, {IDC_TEXT2, L""}, {IDC_TEXT3, L""}}},
+        {"100,000-byte lines", head + "Text2=" + std::string(100000, 'a') + "\r\n" + std::string(100000, 'b') +
+                                   "\r\nText3=pw\r\n",
+         {{IDC_TEXT2, std::wstring(127, L'a')}, {IDC_TEXT3, L"pw"}}},
+        {"NUL bytes", head + std::string("Text2=ab\0cd\r\n\0\0\0\r\nText3=p\0w\r\nText1=\0", 32) + "\r\n", {}},
+        {"bare CR, LF and a lone byte", head + "Text2=u\rText3=p\nText1=\xBF\r\n", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        OpenOn(c.file, c.expected);
+    }
+}
+
+TEST_F(SettingsFuzz, RandomAndMutatedFiles) {
+    const std::string valid = "[Option]\r\nText1=宽带连接\r\nText2=user\r\nText3=secret\r\nVornadel1=0\r\nVornadel2=1\r\n";
+    const int budget = soak::FuzzBudget(30);
+    for (int seed = 1; seed <= budget; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        soak::Random random(seed);
+        const std::string file = seed % 2 ? random.Mutate(random.Mutate(valid))
+                                          : (seed % 4 ? "[Option]\r\n" : "") + random.Bytes(random.Below(4096));
+        OpenOn(file);
+        if (HasFailure()) break;
+    }
+}
+
+}  // namespace
