@@ -43,6 +43,7 @@ TEST(Soak, DialerRedialBalloonsAndTrayCycles) {
     testing_support::WriteSettingsFileBytes("[Option]\r\nText2=user\r\nText3=secret\r\nVornadel2=1\r\n");
     dialer::Form1* form = dialer::Form1::Create();
     ASSERT_TRUE(form && form->Timer1Enabled());
+    EXPECT_GE(plat::HeldGdiObjects(), 2) << "the labels' font and the tray icon are counted";
     const HWND hwnd = form->hwnd();
     const int dials = soak::Scaled(20000), warmUp = dials / 20;
     long started = DrainRecord(record.path()) - 1;  // the start-up dial
