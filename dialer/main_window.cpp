@@ -31,9 +31,13 @@ const wchar_t kTitleProgram[] = L"ADSLZembrel";
 const wchar_t kBalloonNoAccount[] = L"你还没有填写上网帐号和密码哦！";
 const wchar_t kBalloonDialling[] = L"正在自动拨号中，请稍后......";
 const wchar_t kBalloonDisconnected[] = L"宽带连接已断开";
-const wchar_t kUpdaterMissing[] = L"找不到升级程序 update.exe，无法在线升级。\n请确认它与本程序在同一文件夹中。";
+const wchar_t kUpdaterStartFailed[] = L"无法启动升级程序 update.exe";
+const wchar_t kUpdaterNotFoundHint[] = L"\n请确认它与本程序在同一文件夹中。";
 const wchar_t kUpdaterMissingTitle[] = L"提示";
 constexpr DWORD kInfoFlag = NIIF_INFO;
+const wchar_t kUnstorableWhileTyping[] = L"中有本机系统编码无法保存的字符，保存到设置文件后会变成别的字符。";
+const wchar_t kUnstorableOnSave[] = L"中有本机系统编码无法保存的字符，已尽量保存，下次启动时会与现在不同。";
+const wchar_t* const kFieldNames[] = {L"连接名称", L"用户名", L"密码"};  // Text1, Text2, Text3
 
 const wchar_t kLabelFontFace[] = L"宋体";
 const wchar_t kTipText1[] =
@@ -48,7 +52,21 @@ constexpr DWORD kFormStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
 
 std::wstring TrayIconFile() { return plat::ProgramFolder() + L"\\xptray.ico"; }
 
+// The real reason, in the system's words and with its number: a missing file
+// and a refused start (UAC's elevation, 740) need different answers.
+std::wstring UpdaterStartFailure(DWORD error) {
+    std::wstring reason = plat::SystemErrorText(error);
+    while (!reason.empty() && (reason.back() == L'.' || reason.back() == L'。')) reason.pop_back();
+    std::wstring text = kUpdaterStartFailed;
+    if (!reason.empty()) text += L"：" + reason;
+    text += L"（错误 " + std::to_wstring(error) + L"）。";
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) text += kUpdaterNotFoundHint;
+    return text;
+}
+
 }  // namespace
+
+UINT ShowMainWindowMessage() { return RegisterWindowMessageW(L"Vornadel.ShowMainWindow"); }
 
 Form1* Form1::Create() {
     auto* form = new Form1();
@@ -67,6 +85,7 @@ Form1* Form1::Create() {
     }
     form->BuildPopupMenu();
     form->taskbarCreatedMessage_ = RegisterWindowMessageW(L"TaskbarCreated");
+    form->showMainWindowMessage_ = ShowMainWindowMessage();
     form->Form_Load();
     // The start-up dial leaves the window minimised and hidden in the tray.
     if (IsWindow(hwnd) && !IsIconic(hwnd)) {
@@ -238,8 +257,60 @@ void Form1::SetChecked(int id, bool on) {
     if (id == IDC_CHECK2) Check2_Click();
 }
 
-void Form1::StartDial() {
-    plat::StartProcess(DialCommandLine(Text(IDC_TEXT1), Text(IDC_TEXT2), Text(IDC_TEXT3)), SW_HIDE);
+void Form1::StartDial() { dials_.Start(DialCommandLine(Text(IDC_TEXT1), Text(IDC_TEXT2), Text(IDC_TEXT3))); }
+
+void Form1::StartTrayRetry() {
+    trayRetriesLeft_ = kTrayRetryCount;
+    trayRetryTimer_.SetEnabled(hwnd(), true);
+}
+
+void Form1::OnTrayRetryTimer() {
+    if (RestoreTrayIcon()) {
+        OnTrayIconShown();
+    } else if (--trayRetriesLeft_ <= 0) {
+        trayRetryTimer_.SetEnabled(hwnd(), false);  // TaskbarCreated may still bring it
+    }
+}
+
+void Form1::OnTrayIconShown() {
+    trayRetryTimer_.SetEnabled(hwnd(), false);
+    if (hideWhenTrayIconShown_) {
+        hideWhenTrayIconShown_ = false;
+        ShowWindow(hwnd(), SW_MINIMIZE);  // Form_Resize hides it
+    }
+    if (pendingBalloon_) ShowBalloon(hwnd(), pendingBalloon_, kTitlePrompt, kInfoFlag);
+    pendingBalloon_ = nullptr;
+}
+
+void Form1::ShowStartUpBalloon(const wchar_t* text) {
+    if (TrayIconShown())
+        ShowBalloon(hwnd(), text, kTitlePrompt, kInfoFlag);
+    else
+        pendingBalloon_ = text;
+}
+
+void Form1::OnFieldChange(int id) {
+    const int index = id - IDC_TEXT1;
+    if (StorableInSettings(Text(id))) {
+        unstorableWarned_[index] = false;
+        return;
+    }
+    if (unstorableWarned_[index]) return;
+    unstorableWarned_[index] = true;
+    ShowBalloon(hwnd(), std::wstring(kFieldNames[index]) + kUnstorableWhileTyping, kTitlePrompt, NIIF_WARNING);
+}
+
+void Form1::SaveConnectionFields() {
+    const wchar_t* const keys[] = {L"Text1", L"Text2", L"Text3"};
+    std::wstring unstorable;
+    for (int i = 0; i < 3; ++i) {
+        const std::wstring value = Text(IDC_TEXT1 + i);
+        WriteIni(kSettingsSection, keys[i], value);
+        if (StorableInSettings(value)) continue;
+        if (!unstorable.empty()) unstorable += L"、";
+        unstorable += kFieldNames[i];
+    }
+    if (!unstorable.empty()) ShowBalloon(hwnd(), unstorable + kUnstorableOnSave, kTitlePrompt, NIIF_WARNING);
 }
 
 void Form1::Form_Load() {
@@ -251,14 +322,20 @@ void Form1::Form_Load() {
     SetText(IDC_TEXT4, ReadIni(kSettingsSection, L"Vornadel1"));
     SetText(IDC_TEXT5, ReadIni(kSettingsSection, L"Vornadel2"));
 
-    AddTrayIcon(hwnd(), TrayIconFile(), kTrayTip);
+    const bool iconShown = AddTrayIcon(hwnd(), TrayIconFile(), kTrayTip);
+    if (!iconShown) StartTrayRetry();
 
     if (Text(IDC_TEXT2).empty() || Text(IDC_TEXT3).empty()) {
-        ShowBalloon(hwnd(), kBalloonNoAccount, kTitlePrompt, kInfoFlag);
+        ShowStartUpBalloon(kBalloonNoAccount);
     } else {
         StartDial();
-        ShowWindow(hwnd(), SW_MINIMIZE);  // Form_Resize hides it
-        ShowBalloon(hwnd(), kBalloonDialling, kTitlePrompt, kInfoFlag);
+        // Never hidden without an icon to come back by: until the tray
+        // takes the icon the window stays up.
+        if (iconShown)
+            ShowWindow(hwnd(), SW_MINIMIZE);  // Form_Resize hides it
+        else
+            hideWhenTrayIconShown_ = true;
+        ShowStartUpBalloon(kBalloonDialling);
     }
 
     SetChecked(IDC_CHECK1, Text(IDC_TEXT4) == L"1");
@@ -269,9 +346,7 @@ void Form1::Form_Load() {
 }
 
 void Form1::Form_Unload() {
-    WriteIni(kSettingsSection, L"Text1", Text(IDC_TEXT1));
-    WriteIni(kSettingsSection, L"Text2", Text(IDC_TEXT2));
-    WriteIni(kSettingsSection, L"Text3", Text(IDC_TEXT3));
+    SaveConnectionFields();
     DeleteTrayIcon();
 }
 
@@ -280,14 +355,19 @@ void Form1::Unload() {
     unloaded_ = true;
     Form_Unload();
     Timer1.SetEnabled(hwnd(), false);
+    trayRetryTimer_.SetEnabled(hwnd(), false);
     DestroyWindow(hwnd());
 }
 
 void Form1::Form_Resize(WPARAM sizeType) {
-    if (sizeType == SIZE_MINIMIZED) ShowWindow(hwnd(), SW_HIDE);
+    // Without a tray icon a hidden window could not be found again: it stays
+    // minimised on the taskbar.
+    if (sizeType == SIZE_MINIMIZED && TrayIconShown()) ShowWindow(hwnd(), SW_HIDE);
 }
 
 void Form1::RestoreFromTray() {
+    // Asked for by the user: a tray icon coming late no longer hides it.
+    hideWhenTrayIconShown_ = false;
     // The normal state, even when the window was maximised before it went to the tray.
     WINDOWPLACEMENT wp{};
     wp.length = sizeof(wp);
@@ -310,6 +390,7 @@ void Form1::TrayIcon_Notify(UINT mouseMessage) {
         SetForegroundWindow(hwnd());
         POINT pt;
         GetCursorPos(&pt);
+        ModalScope modal(*this, ModalScope::Menu);
         TrackPopupMenuEx(mSysPopup_.get(), 0, pt.x, pt.y, hwnd(), nullptr);
         // Lets the menu close when the user clicks elsewhere next time.
         PostMessageW(hwnd(), WM_NULL, 0, 0);
@@ -333,8 +414,11 @@ void Form1::Command2_Click() {
 void Form1::Command3_Click() { ShowAboutWindow(); }
 
 void Form1::Command4_Click() {
-    if (!plat::StartProcess(kUpdaterCommandLine, SW_SHOWNORMAL))
-        MessageBoxW(hwnd(), kUpdaterMissing, kUpdaterMissingTitle, MB_OK | MB_ICONEXCLAMATION);
+    plat::UniqueHandle updater;
+    const DWORD error = plat::StartProcess(kUpdaterCommandLine, SW_SHOWNORMAL, updater);
+    if (error == 0) return;
+    ModalScope modal(*this, ModalScope::Dialog);
+    MessageBoxW(hwnd(), UpdaterStartFailure(error).c_str(), kUpdaterMissingTitle, MB_OK | MB_ICONEXCLAMATION);
 }
 
 void Form1::Check1_Click() {
@@ -352,7 +436,11 @@ void Form1::Check2_Click() {
     WriteIni(kSettingsSection, L"Vornadel2", on ? L"1" : L"0");
 }
 
-void Form1::Timer1_Timer() { StartDial(); }
+// Re-dials only when the last dial has ended: a hung rasdial is not joined
+// by a new one every tick (it is ended after its time limit).
+void Form1::Timer1_Timer() {
+    dials_.StartIfIdle(DialCommandLine(Text(IDC_TEXT1), Text(IDC_TEXT2), Text(IDC_TEXT3)));
+}
 
 void Form1::OnCommand(int id, int code) {
     switch (id) {
@@ -362,6 +450,9 @@ void Form1::OnCommand(int id, int code) {
     case IDC_COMMAND4: if (code == BN_CLICKED) Command4_Click(); break;
     case IDC_CHECK1: if (code == BN_CLICKED) Check1_Click(); break;
     case IDC_CHECK2: if (code == BN_CLICKED) Check2_Click(); break;
+    case IDC_TEXT1:
+    case IDC_TEXT2:
+    case IDC_TEXT3: if (code == EN_CHANGE) OnFieldChange(id); break;
     case IDM_SHOW: mShow_Click(); break;
     case IDM_LJ: lj_Click(); break;
     case IDM_DK: dk_Click(); break;
@@ -374,7 +465,15 @@ void Form1::OnCommand(int id, int code) {
 
 LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == taskbarCreatedMessage_ && msg != 0) {
-        if (!unloaded_) RestoreTrayIcon();
+        if (unloaded_) return 0;
+        if (RestoreTrayIcon())
+            OnTrayIconShown();
+        else
+            StartTrayRetry();
+        return 0;
+    }
+    if (msg == showMainWindowMessage_ && msg != 0) {
+        if (!unloaded_) RestoreFromTray();
         return 0;
     }
     switch (msg) {
@@ -386,6 +485,7 @@ LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_TIMER:
         if (wParam == kTimer1Id && Timer1.Enabled()) Timer1_Timer();
+        if (wParam == kTrayRetryTimerId && trayRetryTimer_.Enabled()) OnTrayRetryTimer();
         return 0;
     case WM_SIZE:
         Form_Resize(wParam);

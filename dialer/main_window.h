@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "dialer/dial_processes.h"
 #include "platform/handles.h"
 #include "platform/window.h"
 
@@ -42,6 +43,15 @@ enum MenuId : int {
 
 constexpr UINT_PTR kTimer1Id = 1;
 constexpr UINT kTimer1Interval = 3000;
+// Adding the tray icon is tried again this often, this many times, while the
+// shell has no tray yet (at log-on).
+constexpr UINT_PTR kTrayRetryTimerId = 2;
+constexpr UINT kTrayRetryInterval = 1000;
+constexpr int kTrayRetryCount = 120;
+
+// Posted to a running dialer's main window by a second start of the program:
+// show yourself.
+UINT ShowMainWindowMessage();
 
 extern const wchar_t kMainCaption[];
 
@@ -101,6 +111,12 @@ private:
     void SetChecked(int id, bool on);
     void RestoreFromTray();
     void StartDial();
+    void StartTrayRetry();
+    void OnTrayRetryTimer();
+    void OnTrayIconShown();
+    void ShowStartUpBalloon(const wchar_t* text);
+    void OnFieldChange(int id);
+    void SaveConnectionFields();
 
     plat::UniqueMenu mSysPopup_;
     plat::UniqueFont labelFont_;  // the three labels' font
@@ -109,6 +125,16 @@ private:
     plat::WindowTimer Timer1{kTimer1Id, kTimer1Interval};
     bool unloaded_ = false;
     UINT taskbarCreatedMessage_ = 0;
+    UINT showMainWindowMessage_ = 0;
+    DialProcesses dials_;
+    plat::WindowTimer trayRetryTimer_{kTrayRetryTimerId, kTrayRetryInterval};
+    int trayRetriesLeft_ = 0;
+    // The start-up dial hides the window and shows its balloon only once
+    // there is a tray icon to come back by.
+    bool hideWhenTrayIconShown_ = false;
+    const wchar_t* pendingBalloon_ = nullptr;
+    // Text1 to Text3: warned that the field holds what the settings file cannot.
+    bool unstorableWarned_[3] = {};
 };
 
 }  // namespace dialer

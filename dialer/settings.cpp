@@ -10,27 +10,57 @@ const wchar_t kSettingsSection[] = L"Option";
 
 namespace {
 const char kSettingsFile[] = "list.ini";
-constexpr int kValueBufferBytes = 128;
+constexpr size_t kMaxValueBytes = 127;
 constexpr size_t kMaxStoredChars = 128;
+// Roomy enough for any value WriteIni stores (128 double-byte characters and
+// a pair of quotes), so the profile functions never cut inside the quotes.
+constexpr int kReadBufferBytes = 1024;
+
+bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
+bool IsQuote(wchar_t c) { return c == L'"' || c == L'\''; }
+
+// The profile functions drop blanks around a value and one pair of quotes
+// (single or double) around it; such a value goes in an extra pair of quotes.
+bool NeedsQuotes(const std::wstring& v) {
+    if (v.empty()) return false;
+    return IsBlank(v.front()) || IsBlank(v.back()) || (IsQuote(v.front()) && v.back() == v.front());
+}
 }  // namespace
 
 std::wstring ReadIni(const std::wstring& section, const std::wstring& key) {
-    char buffer[kValueBufferBytes] = {};
+    char buffer[kReadBufferBytes] = {};
     GetPrivateProfileStringA(plat::ToAnsi(section).c_str(), plat::ToAnsi(key).c_str(), "", buffer,
-                             kValueBufferBytes, kSettingsFile);
-    std::wstring value = plat::FromAnsi(buffer);
-    size_t first = value.find_first_not_of(L' ');
-    if (first == std::wstring::npos) return {};
-    size_t last = value.find_last_not_of(L' ');
-    return value.substr(first, last - first + 1);
+                             kReadBufferBytes, kSettingsFile);
+    std::string bytes(buffer);
+    if (bytes.size() > kMaxValueBytes) {
+        bytes.resize(kMaxValueBytes);
+        // No half of a double-byte character at the cut.
+        size_t i = 0;
+        while (i < bytes.size()) i += IsDBCSLeadByte(static_cast<BYTE>(bytes[i])) ? 2 : 1;
+        if (i > bytes.size()) bytes.pop_back();
+    }
+    // Blanks around an unquoted value are already gone; what is left came
+    // from inside quotes on purpose.
+    return plat::FromAnsi(bytes);
 }
 
 void WriteIni(const std::wstring& section, const std::wstring& key, const std::wstring& value) {
     std::wstring stored = value.substr(0, kMaxStoredChars);
     // The profile functions end the value at the first NUL.
     stored = stored.substr(0, stored.find(L'\0'));
+    if (NeedsQuotes(stored)) stored = L"\"" + stored + L"\"";
     WritePrivateProfileStringA(plat::ToAnsi(section).c_str(), plat::ToAnsi(key).c_str(),
                                plat::ToAnsi(stored).c_str(), kSettingsFile);
+}
+
+bool StorableInSettings(const std::wstring& value) {
+    if (value.empty()) return true;
+    // UTF-8 as the system code page stores everything (and takes no flags).
+    if (GetACP() == CP_UTF8) return true;
+    BOOL usedDefault = FALSE;
+    const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, value.data(), static_cast<int>(value.size()),
+                                      nullptr, 0, nullptr, &usedDefault);
+    return n > 0 && !usedDefault;
 }
 
 }  // namespace dialer

@@ -8,11 +8,17 @@ namespace dialer {
 
 extern const wchar_t kSettingsSection[];  // "Option"
 
-// Value of key, at most 127 bytes in the system code page, with leading and
-// trailing spaces removed; empty when the file, section or key is missing.
+// Value of key, at most 127 bytes in the system code page, as WriteIni stored
+// it (blanks around a value typed into the file by hand are dropped); empty
+// when the file, section or key is missing.
 std::wstring ReadIni(const std::wstring& section, const std::wstring& key);
 
-// Stores value cut to its first 128 characters, in the system code page.
+// Stores value cut to its first 128 characters, in the system code page;
+// quoted when the profile functions would otherwise change it on reading.
 void WriteIni(const std::wstring& section, const std::wstring& key, const std::wstring& value);
+
+// Whether the system code page holds every character of value; what it
+// cannot hold is stored as something else.
+bool StorableInSettings(const std::wstring& value);
 
 }  // namespace dialer

@@ -9,6 +9,8 @@ namespace {
 NOTIFYICONDATAW g_trayData{};
 plat::UniqueIcon g_trayIcon;
 bool g_lastCallOk = false;
+bool g_iconShown = false;
+ShellNotifyIconFunction g_shellNotifyIcon = &Shell_NotifyIconW;
 
 // Text, NUL, cut at the field's end.
 template <size_t N>
@@ -18,7 +20,18 @@ void StoreText(wchar_t (&field)[N], const std::wstring& text) {
     for (size_t i = n; i < N; ++i) field[i] = L'\0';
 }
 
-void Send(DWORD message) { g_lastCallOk = Shell_NotifyIconW(message, &g_trayData) != FALSE; }
+bool Send(DWORD message) {
+    g_lastCallOk = g_shellNotifyIcon(message, &g_trayData) != FALSE;
+    return g_lastCallOk;
+}
+
+// NIM_ADD also fails when the icon is still there (a TaskbarCreated that lost
+// nothing); a modify that succeeds tells the two apart.
+bool AddOrFindIcon() {
+    if (!Send(NIM_ADD)) Send(NIM_MODIFY);
+    g_iconShown = g_lastCallOk;
+    return g_iconShown;
+}
 
 void SetHeader(HWND window, UINT flags) {
     g_trayData.cbSize = NOTIFYICONDATAW_V2_SIZE;
@@ -29,7 +42,7 @@ void SetHeader(HWND window, UINT flags) {
 
 }  // namespace
 
-void AddTrayIcon(HWND window, const std::wstring& iconFile, const std::wstring& tip) {
+bool AddTrayIcon(HWND window, const std::wstring& iconFile, const std::wstring& tip) {
     SetHeader(window, NIF_MESSAGE | NIF_ICON | NIF_TIP);
     g_trayData.uCallbackMessage = kTrayCallbackMessage;
     // A missing or unreadable file leaves no icon; the entry is added all the same.
@@ -37,7 +50,7 @@ void AddTrayIcon(HWND window, const std::wstring& iconFile, const std::wstring& 
                                                    LR_LOADFROMFILE | LR_LOADMAP3DCOLORS)));
     g_trayData.hIcon = g_trayIcon.get();
     StoreText(g_trayData.szTip, tip);
-    Send(NIM_ADD);
+    return AddOrFindIcon();
 }
 
 void ShowBalloon(HWND window, const std::wstring& text, const std::wstring& title, DWORD infoFlag) {
@@ -48,11 +61,20 @@ void ShowBalloon(HWND window, const std::wstring& text, const std::wstring& titl
     Send(NIM_MODIFY);
 }
 
-void DeleteTrayIcon() { Send(NIM_DELETE); }
+void DeleteTrayIcon() {
+    Send(NIM_DELETE);
+    g_iconShown = false;
+}
 
-void RestoreTrayIcon() {
+bool RestoreTrayIcon() {
     g_trayData.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-    Send(NIM_ADD);
+    return AddOrFindIcon();
+}
+
+bool TrayIconShown() { return g_iconShown; }
+
+void SetShellNotifyIconFunction(ShellNotifyIconFunction function) {
+    g_shellNotifyIcon = function ? function : &Shell_NotifyIconW;
 }
 
 const NOTIFYICONDATAW& TrayData() { return g_trayData; }

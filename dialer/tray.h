@@ -13,11 +13,20 @@ namespace dialer {
 constexpr UINT kTrayCallbackMessage = WM_APP + 1;
 constexpr UINT kTrayIconId = 1;
 
-void AddTrayIcon(HWND window, const std::wstring& iconFile, const std::wstring& tip);
+// True when the icon is up. At log-on the shell may not have its tray yet:
+// then the add fails and the caller tries again later (RestoreTrayIcon).
+bool AddTrayIcon(HWND window, const std::wstring& iconFile, const std::wstring& tip);
 void ShowBalloon(HWND window, const std::wstring& text, const std::wstring& title, DWORD infoFlag);
 void DeleteTrayIcon();
-// Puts the icon up again as AddTrayIcon last did (after the taskbar was re-created).
-void RestoreTrayIcon();
+// Puts the icon up again as AddTrayIcon last did (after the taskbar was
+// re-created, or when the first add failed); true when the icon is up.
+bool RestoreTrayIcon();
+// Whether the icon is up, as far as this module's calls know.
+bool TrayIconShown();
+
+// Tests only: the shell call the module makes (Shell_NotifyIconW by default).
+using ShellNotifyIconFunction = BOOL(WINAPI*)(DWORD message, PNOTIFYICONDATAW data);
+void SetShellNotifyIconFunction(ShellNotifyIconFunction function);
 
 // The shared record, as last sent.
 const NOTIFYICONDATAW& TrayData();

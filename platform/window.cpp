@@ -64,6 +64,21 @@ Window::~Window() {
     }
 }
 
+Window::ModalScope::ModalScope(Window& window, Kind kind) : hwnd_(window.hwnd()), kind_(kind) {
+    ++window.modalDepth_;
+    if (kind_ == Menu) ++window.menuDepth_;
+}
+
+Window::ModalScope::~ModalScope() {
+    // Looked up again: the window may have gone some other way meanwhile.
+    Window* window = FromHandle(hwnd_);
+    if (!window || !IsWindow(hwnd_)) return;
+    if (kind_ == Menu) --window->menuDepth_;
+    if (--window->modalDepth_ > 0 || !window->closeHeldBack_) return;
+    window->closeHeldBack_ = false;
+    PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+}
+
 Window* Window::FromHandle(HWND hwnd) {
     if (!hwnd) return nullptr;
     return reinterpret_cast<Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
@@ -104,6 +119,11 @@ LRESULT CALLBACK Window::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         return r;
     }
     if (!self) return DefWindowProcW(hwnd, msg, wParam, lParam);
+    if (msg == WM_CLOSE && self->modalDepth_ > 0) {
+        self->closeHeldBack_ = true;
+        if (self->menuDepth_ > 0) EndMenu();
+        return 0;
+    }
     return self->HandleMessage(msg, wParam, lParam);
 }
 

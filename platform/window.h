@@ -17,6 +17,24 @@ public:
     // The object behind a window created by this class, or null.
     static Window* FromHandle(HWND hwnd);
 
+    // Open around a modal loop a handler of this window runs (popup menu,
+    // message box). A WM_CLOSE that arrives inside the loop would destroy the
+    // object under the handler's feet; it is held back and sent again once
+    // the outermost scope has ended, from the message loop. A menu is ended
+    // at once so the close is not kept waiting.
+    class ModalScope {
+    public:
+        enum Kind { Dialog, Menu };
+        ModalScope(Window& window, Kind kind);
+        ~ModalScope();
+        ModalScope(const ModalScope&) = delete;
+        ModalScope& operator=(const ModalScope&) = delete;
+
+    private:
+        HWND hwnd_;
+        Kind kind_;
+    };
+
 protected:
     // Creates a top-level window of the shared form class. x, y, w, h are the
     // outer rectangle in pixels.
@@ -31,6 +49,9 @@ protected:
 private:
     static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     HWND hwnd_ = nullptr;
+    int modalDepth_ = 0;
+    int menuDepth_ = 0;
+    bool closeHeldBack_ = false;
 };
 
 // Registers a window class of this program once; true when it is available.

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "dialer/main_window.h"
+#include "dialer/tray.h"
 #include "platform/handles.h"
 #include "platform/text.h"
 #include "tests/support/testing.h"
@@ -47,27 +48,35 @@ protected:
         DeleteFileW((folder_ + L"\\vornadel.exe").c_str());
         DeleteFileW((folder_ + L"\\rasdial.exe").c_str());
         DeleteFileW((folder_ + L"\\update.exe").c_str());
+        DeleteFileW((folder_ + L"\\recorded.log").c_str());
         RemoveDirectoryW(folder_.c_str());
         RemoveSettingsFile();
         DeleteRunValue();
     }
 
-    HWND Start() {
+    // Started from another current directory, as the Run key does.
+    plat::UniqueHandle Launch(DWORD* pid = nullptr) {
         std::wstring cmd = L"\"" + folder_ + L"\\vornadel.exe\"";
         STARTUPINFOW si{};
         si.cb = sizeof(si);
         PROCESS_INFORMATION pi{};
-        // Started from another current directory, as the Run key does.
         if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, TempFolder().c_str(), &si,
                             &pi))
-            return nullptr;
-        process_.reset(pi.hProcess);
+            return {};
         CloseHandle(pi.hThread);
-        pid_ = pi.dwProcessId;
+        if (pid) *pid = pi.dwProcessId;
+        return plat::UniqueHandle(pi.hProcess);
+    }
+
+    // The main window once its start-up has run: shown, or (after the
+    // start-up dial) hidden in the tray.
+    HWND Start(bool hiddenInTray = false) {
+        process_ = Launch(&pid_);
         HWND main = nullptr;
-        // Shown once its start-up has run (no dial happens in these tests).
-        PumpUntil([&] { return (main = FindWindowOf(pid_, nullptr, dialer::kMainCaption)) != nullptr && IsWindowVisible(main); },
-                  15000);
+        PumpUntil([&] {
+            main = FindWindowOf(pid_, nullptr, dialer::kMainCaption);
+            return main && (hiddenInTray ? IsIconic(main) && !IsWindowVisible(main) : IsWindowVisible(main) != 0);
+        }, 15000);
         return main;
     }
 
@@ -77,6 +86,12 @@ protected:
     plat::UniqueHandle process_;
     DWORD pid_ = 0;
 };
+
+DWORD ExitCode(HANDLE process) {
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(process, &code);
+    return code;
+}
 
 HWND FieldOf(HWND main, int id) {
     HWND direct = GetDlgItem(main, id);
@@ -147,8 +162,41 @@ TEST_F(InstalledDialer, MissingUpdaterIsReportedInChinese) {
     }));
     EXPECT_EQ(plat::WindowText(box), L"提示");
     std::wstring text = plat::WindowText(GetDlgItem(box, 0xFFFF));
-    EXPECT_NE(text.find(L"找不到升级程序"), std::wstring::npos);
+    // The system's reason with its number, not a guess.
+    EXPECT_EQ(text.find(L"无法启动升级程序 update.exe："), 0u) << text;
+    EXPECT_NE(text.find(L"（错误 2）"), std::wstring::npos) << text;
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(PumpUntil([&] { return !IsWindow(box); }));
     EXPECT_TRUE(IsWindow(main));
+}
+
+TEST_F(InstalledDialer, SecondStartShowsTheFirstFromTheTrayAndEnds) {
+    WriteSettingsFileBytes("[Option]\r\nText1=ADSL\r\nText2=u\r\nText3=p\r\n");
+    HWND main = Start(true);
+    ASSERT_TRUE(main);
+    plat::UniqueHandle second = Launch();
+    ASSERT_TRUE(second);
+    const bool ended = WaitForSingleObject(second.get(), 10000) == WAIT_OBJECT_0;
+    if (!ended) TerminateProcess(second.get(), 1);
+    ASSERT_TRUE(ended) << "the second start ends by itself";
+    EXPECT_EQ(ExitCode(second.get()), 0u);
+    EXPECT_TRUE(PumpUntil([&] { return IsWindowVisible(main) && !IsIconic(main); })) << "restored from the tray";
+    EXPECT_EQ(RunningProcesses(L"vornadel.exe"), 1);
+    EXPECT_FALSE(WaitForExit(0));
+}
+
+TEST_F(InstalledDialer, CloseWhileTheTrayMenuIsOpenSavesAndEnds) {
+    WriteSettingsFileBytes("[Option]\r\nText1=ADSL\r\n");
+    HWND main = Start();
+    ASSERT_TRUE(main);
+    SendMessageW(FieldOf(main, dialer::IDC_TEXT2), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"user05"));
+    PostMessageW(main, dialer::kTrayCallbackMessage, dialer::kTrayIconId, WM_RBUTTONDOWN);
+    ASSERT_TRUE(PumpUntil([&] {
+        HWND menu = FindWindowOf(pid_, L"#32768", nullptr);
+        return menu && IsWindowVisible(menu);
+    }));
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(WaitForExit(10000));
+    EXPECT_EQ(ExitCode(process_.get()), 0u);
+    EXPECT_NE(ReadSettingsFileBytes().find("Text2=user05"), std::string::npos);
 }

@@ -31,10 +31,32 @@ TEST_F(SettingsStore, LengthLimits) {
     EXPECT_EQ(ReadIni(L"Option", L"Text2"), v200.substr(0, 127));
 }
 
-TEST_F(SettingsStore, TrimsSpacesOnly) {
-    WriteSettingsFileBytes("[Option]\r\nText1=  a b \r\nText2=x\ty\r\n");
+TEST_F(SettingsStore, HandWrittenValuesReadAsBefore) {
+    WriteSettingsFileBytes("[Option]\r\nText1=  a b \r\nText2=x\ty\r\nText3=\"q\"\r\n");
     EXPECT_EQ(ReadIni(L"Option", L"Text1"), L"a b");
     EXPECT_EQ(ReadIni(L"Option", L"Text2"), L"x\ty");
+    EXPECT_EQ(ReadIni(L"Option", L"Text3"), L"q");
+}
+
+TEST_F(SettingsStore, EveryValueComesBackExactly) {
+    const std::wstring values[] = {L"\"abc\"", L"abc ", L" abc", L"\tabc", L"abc\t", L"a\"b", L"\"", L"\"\"",
+                                   L"'x'", L" ", L" \"q\" ", L"plain", L"宽 带", std::wstring(127, L'a'),
+                                   std::wstring(126, L'b') + L" ", L" " + std::wstring(62, L'宽')};
+    for (const auto& v : values) {
+        WriteIni(L"Option", L"Text3", v);
+        EXPECT_EQ(ReadIni(L"Option", L"Text3"), v) << ReadSettingsFileBytes();
+    }
+    // Values the profile functions leave alone are stored bare.
+    WriteIni(L"Option", L"Text2", L"a\"b");
+    EXPECT_NE(ReadSettingsFileBytes().find("Text2=a\"b\r\n"), std::string::npos);
+}
+
+TEST_F(SettingsStore, TellsWhatTheCodePageCannotHold) {
+    const struct {
+        const wchar_t* text;
+        bool storable;
+    } cases[] = {{L"", true}, {L"abc", true}, {L"宽带连接", true}, {L"a\U0001F600", false}, {L"\u0B85", false}};
+    for (const auto& c : cases) EXPECT_EQ(dialer::StorableInSettings(c.text), c.storable) << c.text;
 }
 
 TEST_F(SettingsStore, ChineseTextIsStoredInTheSystemCodePage) {

@@ -2,6 +2,7 @@
 // handlers reached from the menu and the buttons.
 #include "tests/dialer/dialer_fixture.h"
 
+
 #include <algorithm>
 
 using namespace testing_support;
@@ -19,6 +20,41 @@ void CALLBACK InspectAndCloseMenu(HWND, UINT, UINT_PTR id, DWORD) {
     g_formWasForeground = GetForegroundWindow() == g_form;
     EndMenu();
 }
+
+// The updater's close arriving while the menu is open.
+void CALLBACK CloseInsideTheMenu(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    HWND menu = FindWindowW(L"#32768", nullptr);
+    g_sawMenu = menu && IsWindowVisible(menu);
+    PostMessageW(g_form, WM_CLOSE, 0, 0);
+}
+
+// A shell whose tray takes no icon until told to.
+bool g_trayRefuses = false;
+BOOL WINAPI RefusingTray(DWORD message, PNOTIFYICONDATAW data) {
+    if (g_trayRefuses && message != NIM_DELETE) return FALSE;
+    return Shell_NotifyIconW(message, data);
+}
+struct RefusingTrayScope {
+    RefusingTrayScope() {
+        g_trayRefuses = true;
+        dialer::SetShellNotifyIconFunction(RefusingTray);
+    }
+    ~RefusingTrayScope() { dialer::SetShellNotifyIconFunction(nullptr); }
+};
+
+// Dials that stay running, with a short time limit.
+struct HungDials {
+    explicit HungDials(const CommandRecord& record) : marker(record.path() + L".hang") {
+        plat::UniqueFile(CreateFileW(marker.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        dialer::DialProcesses::SetTimeLimit(1500);
+    }
+    ~HungDials() {
+        DeleteFileW(marker.c_str());
+        dialer::DialProcesses::SetTimeLimit(dialer::kDialTimeLimitMs);
+    }
+    std::wstring marker;
+};
 
 }  // namespace
 
@@ -99,11 +135,104 @@ TEST_F(DialerWindowTest, DisconnectLeavesAutoRedialRunning) {
     record_.WaitForLines(1);
     SendMessageW(hwnd_, WM_COMMAND, dialer::IDM_DK, 0);
     EXPECT_TRUE(form_->Timer1Enabled());
-    // A tick dials again, whether or not a dial is still running.
+    // A tick dials again once the earlier dial has ended.
+    auto dials = [&] {
+        auto lines = record_.Lines();
+        return std::count(lines.begin(), lines.end(), L"Rasdial ADSL u p");
+    };
+    EXPECT_TRUE(PumpUntil([&] {
+        SendMessageW(hwnd_, WM_TIMER, dialer::kTimer1Id, 0);
+        return dials() >= 2;
+    }));
+}
+
+TEST_F(DialerWindowTest, HungDialIsNotJoinedByRedialsAndEndsAfterItsLimit) {
+    HungDials hung(record_);
+    StoreSettings("Text1=ADSL\r\nText2=u\r\nText3=*\r\nVornadel2=1\r\n");
+    ASSERT_TRUE(Open());
+    ASSERT_EQ(record_.WaitForLines(1).size(), 1u);
+    for (int tick = 0; tick < 3; ++tick) {
+        SendMessageW(hwnd_, WM_TIMER, dialer::kTimer1Id, 0);
+        PumpMessages(200);
+    }
+    EXPECT_EQ(record_.Lines().size(), 1u) << "no re-dial while the dial runs";
+    Click(dialer::IDC_COMMAND1);
+    EXPECT_EQ(record_.WaitForLines(2).size(), 2u) << "a manual dial starts at once";
+    EXPECT_EQ(RunningProcesses(L"rasdial.exe"), 2);
+    PumpMessages(1700);  // both past the limit
     SendMessageW(hwnd_, WM_TIMER, dialer::kTimer1Id, 0);
-    SendMessageW(hwnd_, WM_TIMER, dialer::kTimer1Id, 0);
-    auto lines = record_.WaitForLines(4);
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), L"Rasdial ADSL u p"), 3);
+    EXPECT_EQ(record_.WaitForLines(3).size(), 3u);
+    EXPECT_TRUE(PumpUntil([] { return RunningProcesses(L"rasdial.exe") == 1; })) << "the hung ones were ended";
+    PumpMessages(300);
+    EXPECT_EQ(record_.Lines().size(), 3u);
+}
+
+TEST_F(DialerWindowTest, CloseInsideTheTrayMenuWaitsForTheMenuThenUnloads) {
+    StoreSettings("Text1=ADSL\r\n");
+    ASSERT_TRUE(Open());
+    g_form = hwnd_;
+    SetWindowTextW(form_->Control(dialer::IDC_TEXT2), L"user09");
+    SetTimer(nullptr, 0, 300, CloseInsideTheMenu);
+    TrayPress(WM_RBUTTONDOWN);  // returns when the menu has closed
+    EXPECT_TRUE(g_sawMenu);
+    EXPECT_TRUE(IsWindow(hwnd_)) << "not destroyed under the menu's code";
+    ASSERT_TRUE(PumpUntil([&] { return !IsWindow(hwnd_); }));
+    EXPECT_NE(ReadSettingsFileBytes().find("Text2=user09"), std::string::npos);
+    EXPECT_FALSE(dialer::TrayIconShown());
+    EXPECT_TRUE(dialer::LastTrayCallSucceeded()) << "the icon was deleted";
+}
+
+TEST_F(DialerWindowTest, StartUpDialHidesOnlyOnceTheTrayTakesTheIcon) {
+    RefusingTrayScope tray;
+    StoreSettings("Text1=ADSL\r\nText2=u\r\nText3=p\r\n");
+    ASSERT_TRUE(Open());
+    EXPECT_EQ(record_.WaitForLines(1).size(), 1u) << "dials all the same";
+    EXPECT_FALSE(dialer::TrayIconShown());
+    EXPECT_TRUE(Shown());
+    SendMessageW(hwnd_, WM_TIMER, dialer::kTrayRetryTimerId, 0);
+    EXPECT_TRUE(Shown()) << "still no icon";
+    ShowWindow(hwnd_, SW_MINIMIZE);
+    EXPECT_TRUE(IsWindowVisible(hwnd_)) << "minimised on the taskbar, not hidden";
+    ShowWindow(hwnd_, SW_RESTORE);
+
+    g_trayRefuses = false;
+    ASSERT_TRUE(PumpUntil([] { return dialer::TrayIconShown(); }, 3000)) << "the retry timer adds it";
+    EXPECT_FALSE(IsWindowVisible(hwnd_));
+    EXPECT_STREQ(dialer::TrayData().szInfo, L"正在自动拨号中，请稍后......");
+    EXPECT_STREQ(dialer::TrayData().szInfoTitle, L"提示：");
+}
+
+TEST_F(DialerWindowTest, TaskbarCreatedAddsTheIconAfterAFailedAdd) {
+    RefusingTrayScope tray;
+    ASSERT_TRUE(Open());
+    EXPECT_FALSE(dialer::TrayIconShown());
+    EXPECT_TRUE(Shown());
+    g_trayRefuses = false;
+    SendMessageW(hwnd_, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    EXPECT_TRUE(dialer::TrayIconShown());
+    EXPECT_TRUE(Shown()) << "nothing dialled: the window stays";
+    EXPECT_STREQ(dialer::TrayData().szInfo, L"你还没有填写上网帐号和密码哦！");
+}
+
+TEST_F(DialerWindowTest, FieldTheCodePageCannotHoldIsNamedInABalloon) {
+    ASSERT_TRUE(Open());
+    HWND account = form_->Control(dialer::IDC_TEXT2);
+    SetWindowTextW(account, L"user\U0001F600");
+    EXPECT_NE(std::wstring(dialer::TrayData().szInfo).find(L"用户名"), std::wstring::npos);
+    EXPECT_STREQ(dialer::TrayData().szInfoTitle, L"提示：");
+    Click(dialer::IDC_COMMAND2);  // another balloon
+    SetWindowTextW(account, L"user\U0001F600\U0001F600");
+    EXPECT_STREQ(dialer::TrayData().szInfo, L"宽带连接已断开") << "warned once while it stays unstorable";
+    SetWindowTextW(account, L"user");
+    SetWindowTextW(form_->Control(dialer::IDC_TEXT1), L"\u0B85");
+    EXPECT_NE(std::wstring(dialer::TrayData().szInfo).find(L"连接名称"), std::wstring::npos);
+    SetWindowTextW(account, L"\u0B85");
+    EXPECT_NE(std::wstring(dialer::TrayData().szInfo).find(L"用户名"), std::wstring::npos) << "warned again";
+
+    form_->Unload();
+    const std::wstring saved = dialer::TrayData().szInfo;
+    EXPECT_NE(saved.find(L"连接名称、用户名"), std::wstring::npos) << "named when saved";
+    EXPECT_NE(ReadSettingsFileBytes().find("Text2="), std::string::npos) << "stored as well as it can be";
 }
 
 TEST_F(DialerWindowTest, TrayIconComesBackWhenTheTaskbarIsRecreated) {

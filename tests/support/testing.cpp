@@ -1,5 +1,7 @@
 #include "tests/support/testing.h"
 
+#include <tlhelp32.h>
+
 #include <fstream>
 #include <sstream>
 
@@ -24,6 +26,17 @@ bool PumpUntil(const std::function<bool()>& pred, DWORD timeoutMs) {
         PumpMessages(10);
     }
     return true;
+}
+
+int RunningProcesses(const wchar_t* exeName) {
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snap == INVALID_HANDLE_VALUE) return 0;
+    PROCESSENTRY32W e{};
+    e.dwSize = sizeof(e);
+    int n = 0;
+    for (BOOL ok = Process32FirstW(snap, &e); ok; ok = Process32NextW(snap, &e)) n += lstrcmpiW(e.szExeFile, exeName) == 0;
+    CloseHandle(snap);
+    return n;
 }
 
 std::wstring TestBinFolder() {

@@ -35,6 +35,9 @@ private:
     std::wstring path_;
 };
 
+// How many processes of this exe name (case-insensitive) are running.
+int RunningProcesses(const wchar_t* exeName);
+
 // Folder of the running test executable (where the fixtures are).
 std::wstring TestBinFolder();
 std::wstring TempFolder();
