@@ -9,7 +9,7 @@ packages=(
   cmake make g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix googletest
   wine wine64 fonts-wine
   xvfb x11-apps x11-utils xdotool imagemagick fonts-wqy-microhei
-  locales python3 curl
+  locales python3 curl openssl
 )
 
 sudo_() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }

@@ -4,10 +4,12 @@
 #pragma once
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 #include "platform/window.h"
 #include "updater/http_transfer.h"
+#include "updater/signature.h"
 
 namespace updater {
 
@@ -32,6 +34,9 @@ struct DownloadOptions {
     std::wstring url;            // design text of Text1
     std::wstring programFolder;  // the updater's own folder
     bool showInstallWindow = true;
+    // The publisher's key; without one the download is installed unsigned.
+    // (Stated, so that brace-initialised options need not name it under -Wextra.)
+    std::optional<PublicKey> publicKey = std::nullopt;
 };
 
 class Form1 : public plat::Window {
