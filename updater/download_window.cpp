@@ -3,9 +3,6 @@
 
 #include <commctrl.h>
 
-#include <climits>
-#include <vector>
-
 #include "platform/controls.h"
 #include "platform/handles.h"
 #include "platform/module_path.h"
@@ -18,23 +15,14 @@ namespace updater {
 const wchar_t kUpdaterCaption[] = L"Vornadel升级程序";
 const wchar_t kTextDownloadDone[] = L"文件已经下载完成！";
 const wchar_t kTextCommunicationError[] = L"与主机通讯时出现了错误";
+const wchar_t kTextBadCertificate[] = L"服务器的安全证书无效，已停止下载。";
 
 namespace {
 
-const wchar_t kTextHttpStatusPrefix[] = L"服务器没有提供升级文件（HTTP ";
-const wchar_t kTextIncomplete[] = L"文件没有下载完整，请稍后再试";
-const wchar_t kTextNotProgram[] = L"下载的文件不是有效的程序文件";
-const wchar_t kTextCannotSave[] = L"无法保存下载的文件";
-const wchar_t kTextBadLength[] = L"服务器报告的文件大小无效";
-
-constexpr size_t kPieceSize = 1024;
 constexpr int kClientWidth = 5565, kClientHeight = 720;
 constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 constexpr int kDesignMax = 100;
-// Looking at the message queue costs tens of microseconds and moving the bar
-// far more (it repaints at once), against a few for taking a 1 KB piece; the
-// loop gives the user interface its turn at display rate, not per piece.
-constexpr DWORD kUiTurnMs = 15;
+constexpr long long kPieceSize = 1024;
 
 const wchar_t* StatusTextFor(int state) {
     switch (state) {
@@ -53,90 +41,9 @@ const wchar_t* StatusTextFor(int state) {
     }
 }
 
-// Content-Length as the progress bar's range can hold it; -1 when the text
-// is not a plain decimal number in that range.
-long long ParseLength(const std::wstring& text) {
-    size_t begin = text.find_first_not_of(L" \t");
-    size_t end = text.find_last_not_of(L" \t");
-    if (begin == std::wstring::npos) return -1;
-    long long value = 0;
-    for (size_t i = begin; i <= end; ++i) {
-        wchar_t c = text[i];
-        if (c < L'0' || c > L'9') return -1;
-        value = value * 10 + (c - L'0');
-        if (value > INT_MAX) return -1;
-    }
-    return value;
-}
-
 bool FolderExists(const std::wstring& path) {
     DWORD attributes = GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-// The file being received: it lives under a temporary name and only takes
-// its real name once it is complete, so a broken transfer never leaves a
-// partial program where the install step looks for one. Pieces are appended
-// through a fixed buffer: one write per 64 KB instead of one per piece.
-class PartialFile {
-public:
-    explicit PartialFile(std::wstring finalPath) : finalPath_(std::move(finalPath)), tempPath_(finalPath_ + L".part") {
-        pending_.reserve(kWriteBlock);
-    }
-    ~PartialFile() { Discard(); }
-
-    bool Create() {
-        SetFileAttributesW(tempPath_.c_str(), FILE_ATTRIBUTE_NORMAL);
-        file_.reset(CreateFileW(tempPath_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-        return static_cast<bool>(file_);
-    }
-    bool Append(const std::vector<unsigned char>& bytes) {
-        if (!file_) return false;
-        if (pending_.size() + bytes.size() > kWriteBlock && !Flush()) return false;
-        pending_.insert(pending_.end(), bytes.begin(), bytes.end());
-        size_ += static_cast<long long>(bytes.size());
-        return true;
-    }
-    // Bytes appended so far: the position of the last byte written.
-    long long size() const { return size_; }
-    // Closes the file and gives it its real name, replacing an older download.
-    bool Commit() {
-        if (!file_ || !Flush()) return false;
-        file_.reset();
-        SetFileAttributesW(finalPath_.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (!MoveFileExW(tempPath_.c_str(), finalPath_.c_str(), MOVEFILE_REPLACE_EXISTING)) return false;
-        committed_ = true;
-        return true;
-    }
-    void Discard() {
-        if (committed_) return;
-        file_.reset();
-        DeleteFileW(tempPath_.c_str());
-    }
-
-private:
-    static constexpr size_t kWriteBlock = 64 * 1024;
-
-    bool Flush() {
-        if (pending_.empty()) return true;
-        DWORD written = 0;
-        bool ok = WriteFile(file_.get(), pending_.data(), static_cast<DWORD>(pending_.size()), &written, nullptr) &&
-                  written == pending_.size();
-        pending_.clear();
-        return ok;
-    }
-
-    std::wstring finalPath_;
-    std::wstring tempPath_;
-    plat::UniqueFile file_;
-    std::vector<unsigned char> pending_;
-    long long size_ = 0;
-    bool committed_ = false;
-};
-
-bool LooksLikeProgram(const std::vector<unsigned char>& firstPiece) {
-    return firstPiece.size() >= 2 && firstPiece[0] == 'M' && firstPiece[1] == 'Z';
 }
 
 }  // namespace
@@ -202,7 +109,12 @@ LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_INET1_STATECHANGED:
         Inet1_StateChanged(static_cast<short>(wParam));
-        if (closedWhileReceiving_ && !receiving_) delete this;
+        return 0;
+    case WM_DOWNLOAD_PROGRESS:
+        ShowProgress();
+        return 0;
+    case WM_DOWNLOAD_FINISHED:
+        FinishDownload();
         return 0;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDC_COMMAND2 && HIWORD(wParam) == BN_CLICKED) {
@@ -216,14 +128,9 @@ LRESULT Form1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     return Default(msg, wParam, lParam);
 }
 
-void Form1::OnFinalMessage() {
-    // The receive loop is still on the stack; it ends itself and frees us.
-    if (receiving_) {
-        closedWhileReceiving_ = true;
-        return;
-    }
-    delete this;
-}
+// The transfer goes with the object: its worker lets go of the partial file
+// before the window is gone, so the program never ends with one left behind.
+void Form1::OnFinalMessage() { delete this; }
 
 void Form1::Form_Load() { StartDownload(Text(IDC_TEXT1)); }
 
@@ -231,138 +138,62 @@ void Form1::StartDownload(const std::wstring& url) {
     const std::wstring folder = plat::JoinPath(options_.programFolder, L"download");
     if (!FolderExists(folder)) CreateDirectoryW(folder.c_str(), nullptr);
     plat::SetWindowTextOf(Control(IDC_TEXT2), plat::JoinPath(folder, FileNameOfUrl(url)));
-    if (!Inet1_.Execute(url, hwnd(), WM_INET1_STATECHANGED)) Fail(kTextCommunicationError);
+    if (!Inet1_.Start(url, hwnd(), WM_INET1_STATECHANGED)) Fail(kTextCommunicationError);
 }
 
 void Form1::Inet1_StateChanged(int State) {
     // Once the outcome is on the status line, late notifications leave it there.
     if (outcome_ != Outcome::Running) return;
     if (State == kStateResponseCompleted) {
-        ReceiveAndSave();
+        if (!Inet1_.Receive(Text(IDC_TEXT2), options_.publicKey)) Fail(kTextCommunicationError);
         return;
     }
     const wchar_t* text = StatusTextFor(State);
     if (!text) return;
+    if (State == kStateError && IsCertificateError(Inet1_.RequestError())) text = kTextBadCertificate;
     SetStatus(text);
     if (State == kStateError) {
         outcome_ = Outcome::Failed;
-        Inet1_.Close();
+        Inet1_.Cancel();
     }
 }
 
 void Form1::Command2_Click() { DestroyWindow(hwnd()); }
 
-bool Form1::UiTurnDue() const { return GetTickCount() - lastUiTurn_ >= kUiTurnMs; }
-
-bool Form1::DoEvents() {
-    lastUiTurn_ = GetTickCount();
-    MSG msg;
-    while (!closedWhileReceiving_ && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {
-            PostQuitMessage(static_cast<int>(msg.wParam));
-            break;
-        }
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
+void Form1::ShowProgress() {
+    Inet1_.ProgressSeen();
+    if (outcome_ != Outcome::Running) return;
+    HWND progress = Control(IDC_PROGRESSBAR1);
+    const long long saved = Inet1_.BytesSaved(), length = Inet1_.ExpectedLength();
+    if (length >= 0) {
+        if (!rangeSet_) SendMessageW(progress, PBM_SETRANGE32, 0, static_cast<LPARAM>(length));
+        rangeSet_ = true;
+        SendMessageW(progress, PBM_SETPOS, static_cast<WPARAM>(saved), 0);
+    } else {
+        // No length to measure against: the bar only shows that data flows.
+        SendMessageW(progress, PBM_SETPOS, static_cast<WPARAM>((saved / kPieceSize) % (kDesignMax + 1)), 0);
     }
-    return !closedWhileReceiving_;
 }
 
 void Form1::Fail(const std::wstring& statusText) {
     outcome_ = Outcome::Failed;
-    Inet1_.Close();
+    Inet1_.Cancel();
     SetStatus(statusText);
 }
 
-void Form1::ReceiveAndSave() {
-    if (receiving_) return;
-    receiving_ = true;
-    struct ReceivingScope {
-        bool& flag;
-        ~ReceivingScope() { flag = false; }
-    } scope{receiving_};
-
-    HWND progress = Control(IDC_PROGRESSBAR1);
-    const DWORD status = Inet1_.StatusCode();
-    bool done = false;
-    std::vector<unsigned char> buffer;
-    buffer.reserve(kPieceSize);
-    auto result = Inet1_.GetChunk(kPieceSize, buffer);
-    if (!DoEvents()) return;
-
-    if (status != HTTP_STATUS_OK) {
-        Fail(kTextHttpStatusPrefix + std::to_wstring(status) + L"）");
+void Form1::FinishDownload() {
+    if (outcome_ != Outcome::Running) return;
+    const DownloadJob::Outcome result = Inet1_.Result();
+    if (!result.complete) {
+        Fail(result.failureText.empty() ? kTextCommunicationError : result.failureText);
         return;
     }
-    if (result == HttpTransfer::ChunkResult::Failed) {
-        Fail(kTextCommunicationError);
-        return;
-    }
-    const std::wstring lengthText = Inet1_.GetHeader(L"Content-Length");
-    const bool lengthKnown = !lengthText.empty();
-    const long long length = lengthKnown ? ParseLength(lengthText) : -1;
-    if (lengthKnown && length < 0) {
-        Fail(kTextBadLength);
-        return;
-    }
-    if (!LooksLikeProgram(buffer)) {
-        Fail(buffer.empty() && lengthKnown && length > 0 ? kTextIncomplete : kTextNotProgram);
-        return;
-    }
-
-    PartialFile file(Text(IDC_TEXT2));
-    if (!file.Create()) {
-        Fail(kTextCannotSave);
-        return;
-    }
-    if (lengthKnown) SendMessageW(progress, PBM_SETRANGE32, 0, static_cast<LPARAM>(length));
-    // Only a message handler could change the bar's range, so it is read
-    // back after each turn of the message loop.
-    LRESULT max = SendMessageW(progress, PBM_GETRANGE, FALSE, 0);
-
-    while (!done) {
-        if (!file.Append(buffer)) {
-            Fail(kTextCannotSave);
-            return;
-        }
-        result = Inet1_.GetChunk(kPieceSize, buffer);
-        const bool uiTurn = UiTurnDue() || buffer.empty();
-        if (uiTurn && !DoEvents()) return;
-        if (result == HttpTransfer::ChunkResult::Failed) {
-            Fail(kTextCommunicationError);
-            return;
-        }
-        if (lengthKnown) {
-            if (uiTurn) {
-                SendMessageW(progress, PBM_SETPOS, static_cast<WPARAM>(file.size()), 0);
-                max = SendMessageW(progress, PBM_GETRANGE, FALSE, 0);
-            }
-            if (max <= file.size()) {
-                done = true;
-            } else if (buffer.empty()) {
-                // The body ended before the announced length.
-                Fail(kTextIncomplete);
-                return;
-            }
-        } else {
-            // No length to measure against: the bar only shows that data flows.
-            if (uiTurn)
-                SendMessageW(progress, PBM_SETPOS,
-                             static_cast<WPARAM>((file.size() / kPieceSize) % (kDesignMax + 1)), 0);
-            if (buffer.empty()) done = true;
-        }
-    }
-    if (lengthKnown && file.size() != length) {
-        Fail(kTextIncomplete);
-        return;
-    }
-    if (!file.Commit()) {
-        Fail(kTextCannotSave);
-        return;
-    }
-    Inet1_.Close();
+    const long long saved = Inet1_.BytesSaved(), length = Inet1_.ExpectedLength();
+    Inet1_.Cancel();
     outcome_ = Outcome::Complete;
-    SendMessageW(progress, PBM_SETPOS, lengthKnown ? static_cast<WPARAM>(file.size()) : kDesignMax, 0);
+    HWND progress = Control(IDC_PROGRESSBAR1);
+    if (length >= 0 && !rangeSet_) SendMessageW(progress, PBM_SETRANGE32, 0, static_cast<LPARAM>(length));
+    SendMessageW(progress, PBM_SETPOS, length >= 0 ? static_cast<WPARAM>(saved) : kDesignMax, 0);
     SetStatus(kTextDownloadDone);
     if (options_.showInstallWindow) Form2::Create(hwnd(), Text(IDC_TEXT2), options_.programFolder);
 }

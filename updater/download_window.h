@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/window.h"
+#include "updater/download_job.h"
 #include "updater/http_transfer.h"
 #include "updater/signature.h"
 
@@ -29,6 +30,7 @@ constexpr UINT WM_INET1_STATECHANGED = WM_APP + 1;
 extern const wchar_t kUpdaterCaption[];
 extern const wchar_t kTextDownloadDone[];
 extern const wchar_t kTextCommunicationError[];
+extern const wchar_t kTextBadCertificate[];
 
 struct DownloadOptions {
     std::wstring url;            // design text of Text1
@@ -67,20 +69,16 @@ private:
     void Inet1_StateChanged(int State);
     void Command2_Click();
 
-    void ReceiveAndSave();
-    // Handles the pending messages once; false when the window went away meanwhile.
-    bool DoEvents();
-    // Whether the receive loop's turn to pump and move the bar has come.
-    bool UiTurnDue() const;
+    void ShowProgress();
+    void FinishDownload();
     void Fail(const std::wstring& statusText);
     void SetStatus(const std::wstring& text);
 
     DownloadOptions options_;
-    HttpTransfer Inet1_;
+    // The transfer, its body read and saved off this window's thread.
+    DownloadJob Inet1_;
     Outcome outcome_ = Outcome::Running;
-    bool receiving_ = false;
-    bool closedWhileReceiving_ = false;
-    DWORD lastUiTurn_ = 0;
+    bool rangeSet_ = false;
 };
 
 }  // namespace updater

@@ -12,10 +12,6 @@ namespace {
 // WinINet hands the body out in whatever amounts the socket delivers; reading
 // it in larger blocks keeps the per-call cost of small pieces low.
 constexpr DWORD kReadBlock = 64 * 1024;
-// When at least this much is waiting, data comes faster than it is taken and
-// one whole block is asked for; otherwise only what is there, so a slow link
-// never holds the window for a block's worth of data.
-constexpr DWORD kBurstAvailable = 8 * 1024;
 // Our own bound on a wait, after WinINet's time-outs should have ended it.
 constexpr DWORD kWaitLimitMs = kRequestTimeoutMs + 5000;
 
@@ -31,6 +27,9 @@ struct HttpTransfer::Shared {
     UINT message = 0;
     std::atomic<bool> responseArrived{false};
     plat::UniqueHandle asyncDone{CreateEventW(nullptr, FALSE, FALSE, nullptr)};
+    // Set once the request itself has completed, well or not.
+    plat::UniqueHandle responseDone{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    std::atomic<DWORD> requestError{0};
     HINTERNET request = nullptr;
     HINTERNET connection = nullptr;
     DWORD_PTR asyncResult = 0;
@@ -83,8 +82,11 @@ void CALLBACK TransferStatusCallback(HINTERNET handle, DWORD_PTR context, DWORD 
             // The request itself: headers are in, the body can be read.
             if (result.dwResult) {
                 shared->responseArrived.store(true);
+                SetEvent(shared->responseDone.get());
                 shared->Post(kStateResponseCompleted);
             } else {
+                shared->requestError.store(result.dwError ? result.dwError : ERROR_INTERNET_INTERNAL_ERROR);
+                SetEvent(shared->responseDone.get());
                 shared->Post(kStateError);
             }
         } else {
@@ -147,7 +149,7 @@ bool HttpTransfer::Execute(const std::wstring& url, HWND window, UINT message) {
     object += extra;
 
     auto* shared = new Shared();
-    if (!shared->asyncDone) {
+    if (!shared->asyncDone || !shared->responseDone) {
         shared->Release();
         return false;
     }
@@ -193,6 +195,7 @@ bool HttpTransfer::Execute(const std::wstring& url, HWND window, UINT message) {
     if (HttpSendRequestW(request_.get(), nullptr, 0, nullptr, 0)) {
         // Answered at once: no completion callback will come for it.
         shared->responseArrived.store(true);
+        SetEvent(shared->responseDone.get());
         shared->Post(kStateResponseCompleted);
         return true;
     }
@@ -228,28 +231,50 @@ std::wstring HttpTransfer::GetHeader(const std::wstring& name) const {
     return {};
 }
 
-HttpTransfer::ChunkResult HttpTransfer::FillBuffer() {
+HttpTransfer::WaitResult HttpTransfer::WaitForResponse(HANDLE cancel) {
+    Shared* shared = shared_;
+    if (!request_ || !shared) return WaitResult::Failed;
+    const HANDLE events[] = {shared->responseDone.get(), cancel};
+    const DWORD count = cancel ? 2 : 1;
+    switch (WaitForMultipleObjects(count, events, FALSE, kWaitLimitMs)) {
+    case WAIT_OBJECT_0: return shared->responseArrived.load() ? WaitResult::Arrived : WaitResult::Failed;
+    case WAIT_OBJECT_0 + 1: return WaitResult::Cancelled;
+    default: return WaitResult::Failed;
+    }
+}
+
+DWORD HttpTransfer::RequestError() const { return shared_ ? shared_->requestError.load() : 0; }
+
+HttpTransfer::ChunkResult HttpTransfer::WaitForCompletion(HANDLE cancel) {
+    const HANDLE events[] = {shared_->asyncDone.get(), cancel};
+    switch (WaitForMultipleObjects(cancel ? 2 : 1, events, FALSE, kWaitLimitMs)) {
+    case WAIT_OBJECT_0: return shared_->asyncResult ? ChunkResult::Data : ChunkResult::Failed;
+    case WAIT_OBJECT_0 + 1: return ChunkResult::Cancelled;
+    default: return ChunkResult::Failed;
+    }
+}
+
+HttpTransfer::ChunkResult HttpTransfer::FillBuffer(HANDLE cancel) {
     bufferPos_ = bufferEnd_ = 0;
     Shared* shared = shared_;
     if (!request_ || !shared || !shared->responseArrived.load()) return ChunkResult::Failed;
-    // A pending call is completed through the callback; each pass either
-    // learns how much is buffered or waits for the network once.
+    // Waiting for data is done on the availability query alone: a read asks
+    // for no more than is already there, so it never waits on the network.
     for (int pass = 0; pass < 3; ++pass) {
         shared->available = 0;
         if (!InternetQueryDataAvailable(request_.get(), &shared->available, 0, 0)) {
             if (GetLastError() != ERROR_IO_PENDING) return ChunkResult::Failed;
-            if (WaitForSingleObject(shared->asyncDone.get(), kWaitLimitMs) != WAIT_OBJECT_0) return ChunkResult::Failed;
-            if (!shared->asyncResult) return ChunkResult::Failed;
+            const ChunkResult waited = WaitForCompletion(cancel);
+            if (waited != ChunkResult::Data) return waited;
             continue;
         }
         if (shared->available == 0) return ChunkResult::End;
-        const DWORD want =
-            shared->available >= kBurstAvailable ? kReadBlock : std::min<DWORD>(shared->available, kReadBlock);
+        const DWORD want = std::min<DWORD>(shared->available, kReadBlock);
         shared->bytesRead = 0;
         if (!InternetReadFile(request_.get(), shared->block.data(), want, &shared->bytesRead)) {
             if (GetLastError() != ERROR_IO_PENDING) return ChunkResult::Failed;
-            if (WaitForSingleObject(shared->asyncDone.get(), kWaitLimitMs) != WAIT_OBJECT_0) return ChunkResult::Failed;
-            if (!shared->asyncResult) return ChunkResult::Failed;
+            const ChunkResult waited = WaitForCompletion(cancel);
+            if (waited != ChunkResult::Data) return waited;
         }
         bufferEnd_ = std::min<size_t>(shared->bytesRead, want);
         return bufferEnd_ == 0 ? ChunkResult::End : ChunkResult::Data;
@@ -257,12 +282,12 @@ HttpTransfer::ChunkResult HttpTransfer::FillBuffer() {
     return ChunkResult::Failed;
 }
 
-HttpTransfer::ChunkResult HttpTransfer::GetChunk(size_t maxBytes, std::vector<unsigned char>& piece) {
+HttpTransfer::ChunkResult HttpTransfer::GetChunk(size_t maxBytes, std::vector<unsigned char>& piece, HANDLE cancel) {
     piece.clear();
     while (piece.size() < maxBytes && !drained_) {
         if (bufferPos_ >= bufferEnd_) {
-            ChunkResult r = FillBuffer();
-            if (r == ChunkResult::Failed) {
+            ChunkResult r = FillBuffer(cancel);
+            if (r == ChunkResult::Failed || r == ChunkResult::Cancelled) {
                 piece.clear();
                 return r;
             }

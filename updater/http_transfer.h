@@ -43,20 +43,29 @@ public:
     HttpTransfer& operator=(const HttpTransfer&) = delete;
 
     // Starts a GET of url and returns at once. Every state is posted to
-    // window as message(wParam = state). Returns false when the request could
-    // not even be started (bad URL, no WinINet); nothing is posted then.
+    // window as message(wParam = state); with no window nothing is posted and
+    // WaitForResponse tells when the response is in. Returns false when the
+    // request could not even be started (bad URL, no WinINet).
     bool Execute(const std::wstring& url, HWND window, UINT message);
+
+    enum class WaitResult { Arrived, Failed, Cancelled };
+    // Blocks until the response's headers are in, the request failed, or
+    // cancel is signalled.
+    WaitResult WaitForResponse(HANDLE cancel);
+    // WinINet's error behind a failed request (state 11), 0 when none.
+    DWORD RequestError() const;
 
     // After state 12: the response's status code, 0 when unknown.
     DWORD StatusCode() const;
     // Value of a response header, empty when the response has none.
     std::wstring GetHeader(const std::wstring& name) const;
 
-    enum class ChunkResult { Data, End, Failed };
+    enum class ChunkResult { Data, End, Failed, Cancelled };
     // Fills piece with the next bytes of the body, at most maxBytes and fewer
     // only at its end. End: the body is drained (piece is empty). Failed: the
-    // connection broke or timed out. Blocks for at most the request time-out.
-    ChunkResult GetChunk(size_t maxBytes, std::vector<unsigned char>& piece);
+    // connection broke or timed out. Blocks for at most the request time-out,
+    // or until cancel (may be null) is signalled. Never on a window's thread.
+    ChunkResult GetChunk(size_t maxBytes, std::vector<unsigned char>& piece, HANDLE cancel = nullptr);
 
     // Stops the transfer and releases the connection; no state is posted after.
     void Close();
@@ -77,7 +86,9 @@ private:
         HINTERNET h_ = nullptr;
     };
 
-    ChunkResult FillBuffer();
+    ChunkResult FillBuffer(HANDLE cancel);
+    // Waits for the pending call's completion: Data when it succeeded.
+    ChunkResult WaitForCompletion(HANDLE cancel);
 
     Shared* shared_ = nullptr;  // freed once WinINet has let go of it
     InetHandle session_;

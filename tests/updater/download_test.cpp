@@ -3,8 +3,14 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
 #include "platform/window.h"
 #include "tests/updater/updater_test_support.h"
+#include "test_update_key.h"
 #include "updater/download_window.h"
 
 using namespace updater_test;
@@ -16,6 +22,7 @@ struct DownloadCase {
     const wchar_t* path;    // on the server; a full address when it has a scheme
     const wchar_t* status;  // the status line at the end
     size_t saved;           // size of the body found in download\, 0: nothing there
+    bool keyed = false;     // the publisher's key (test key A) built in
     friend void PrintTo(const DownloadCase& c, std::ostream* os) { *os << c.name; }
 };
 
@@ -32,7 +39,26 @@ const DownloadCase kCases[] = {
     {"CutShort", L"/short/vornadel.exe", L"文件没有下载完整，请稍后再试", 0},
     {"NotAProgram", L"/notexe/vornadel.exe", L"下载的文件不是有效的程序文件", 0},
     {"RefusedConnection", L"http://127.0.0.1:1/refused/vornadel.exe", L"与主机通讯时出现了错误", 0},
+    // Without a length only the program's own structure tells that it is whole.
+    {"CutShortWithoutLength", L"/cutexe/vornadel.exe", L"文件没有下载完整，请稍后再试", 0},
+    {"MZButNoProgram", L"/mzjunk/vornadel.exe", L"下载的文件不是有效的程序文件", 0},
+    {"ForAnotherKindOfPC", L"/otherkind/vornadel.exe", L"下载的程序不适用于这种类型的电脑", 0},
+    {"UnsignedWithoutKey", L"/signed/missing/vornadel.exe", kDone, 20000},
 };
+const wchar_t kBadSignature[] = L"升级文件的签名无效，已放弃安装。";
+const wchar_t kMalformedSignature[] = L"升级文件的签名格式不正确，已放弃安装。";
+const DownloadCase kSignedCases[] = {
+    {"Valid", L"/signed/valid/vornadel.exe", kDone, 20000, true},
+    {"BodyChangedAfterSigning", L"/signed/changed/vornadel.exe", kBadSignature, 0, true},
+    {"OtherKey", L"/signed/keyb/vornadel.exe", kBadSignature, 0, true},
+    {"Missing", L"/signed/missing/vornadel.exe", L"找不到升级文件的签名，已放弃安装。", 0, true},
+    {"Empty", L"/signed/empty/vornadel.exe", kMalformedSignature, 0, true},
+    {"Truncated", L"/signed/truncated/vornadel.exe", kMalformedSignature, 0, true},
+    {"Garbage", L"/signed/garbage/vornadel.exe", kMalformedSignature, 0, true},
+    {"TrailingBytes", L"/signed/trailing/vornadel.exe", kMalformedSignature, 0, true},
+    {"Oversized", L"/signed/oversized/vornadel.exe", kMalformedSignature, 0, true},
+};
+const updater::PublicKey kKeyA{{VORNADEL_UPDATE_KEY_BYTES}};
 
 Form1* g_form = nullptr;
 std::wstring g_finalName;
@@ -52,7 +78,9 @@ TEST_P(Download, SavesOnlyWholeProgramsAndSaysWhatHappened) {
     TempProgramFolder folder;
     const std::wstring saved = g_finalName = folder.File(L"download\\vornadel.exe");
     UINT_PTR timer = SetTimer(nullptr, 0, 5, Watch);
-    Form1* form = g_form = Form1::Create({wcsstr(c.path, L"://") ? c.path : ServerUrl(c.path), folder.path, true});
+    updater::DownloadOptions options{wcsstr(c.path, L"://") ? c.path : ServerUrl(c.path), folder.path, true, {}};
+    if (c.keyed) options.publicKey = kKeyA;
+    Form1* form = g_form = Form1::Create(options);
     ASSERT_NE(form, nullptr);
     EXPECT_EQ(form->Text(updater::IDC_TEXT2), saved);
     ASSERT_TRUE(PumpUntil([&] { return form->outcome() != Form1::Outcome::Running; }, 60000));
@@ -75,8 +103,9 @@ TEST_P(Download, SavesOnlyWholeProgramsAndSaysWhatHappened) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Answers, Download, ::testing::ValuesIn(kCases),
-                         [](const ::testing::TestParamInfo<DownloadCase>& info) { return info.param.name; });
+const auto kCaseName = [](const ::testing::TestParamInfo<DownloadCase>& info) { return info.param.name; };
+INSTANTIATE_TEST_SUITE_P(Answers, Download, ::testing::ValuesIn(kCases), kCaseName);
+INSTANTIATE_TEST_SUITE_P(Signatures, Download, ::testing::ValuesIn(kSignedCases), kCaseName);
 
 namespace {
 HWND g_cancel = nullptr;
@@ -92,7 +121,7 @@ void CALLBACK CancelWhenReceiving(HWND, UINT, UINT_PTR, DWORD) {
 
 TEST(DownloadCancel, WhileReceivingLeavesNoPartialFile) {
     TempProgramFolder folder;
-    HWND hwnd = g_cancel = Form1::Create({ServerUrl(L"/drip/vornadel.exe"), folder.path, true})->hwnd();
+    HWND hwnd = g_cancel = Form1::Create({ServerUrl(L"/drip/vornadel.exe"), folder.path, true, {}})->hwnd();
     UINT_PTR timer = SetTimer(nullptr, 0, 20, CancelWhenReceiving);
     ASSERT_TRUE(PumpUntil([&] { return !IsWindow(hwnd); }, 20000));
     KillTimer(nullptr, timer);
@@ -101,4 +130,68 @@ TEST(DownloadCancel, WhileReceivingLeavesNoPartialFile) {
     EXPECT_EQ(plat::OpenFormCount(), 0);
     EXPECT_EQ(FilesIn(folder.File(L"download")), std::vector<std::wstring>{});
     EXPECT_EQ(ReadFileBytes(folder.File(L"vornadel.exe")), TempProgramFolder::kOldProgram);
+}
+
+// A server that goes silent after half the body: the window keeps answering
+// (asked from another thread, as the system and other programs ask), and
+// 取消下载 (true) or the close box (false) ends the transfer at once.
+class DownloadStall : public ::testing::TestWithParam<bool> {};
+
+TEST_P(DownloadStall, WindowKeepsAnsweringAndCancelEndsTheTransferAtOnce) {
+    using Clock = std::chrono::steady_clock;
+    const auto ms = [](Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); };
+    TempProgramFolder folder;
+    Form1* form = Form1::Create({ServerUrl(L"/stall/vornadel.exe"), folder.path, true, {}});
+    ASSERT_NE(form, nullptr);
+    const HWND hwnd = form->hwnd(), bar = form->Control(updater::IDC_PROGRESSBAR1);
+    ASSERT_TRUE(PumpUntil([&] { return SendMessageW(bar, PBM_GETPOS, 0, 0) >= 256 * 1024; }, 20000));
+
+    std::atomic<bool> pinging{true};
+    int unanswered = 0, pings = 0;
+    double worst = 0;
+    std::thread pinger([&] {
+        for (const auto end = Clock::now() + std::chrono::seconds(3); Clock::now() < end; ++pings, Sleep(20)) {
+            const auto start = Clock::now();
+            DWORD_PTR result = 0;
+            unanswered += !SendMessageTimeoutW(hwnd, WM_NULL, 0, 0, SMTO_NORMAL, 100, &result);
+            worst = std::max(worst, ms(Clock::now() - start));
+        }
+        pinging = false;
+    });
+    PumpUntil([&] { return !pinging; }, 10000);
+    pinger.join();
+    std::printf("stalled transfer: worst answer of %d in %.1f ms\n", pings, worst);
+    EXPECT_EQ(unanswered, 0);
+    EXPECT_EQ(form->outcome(), Form1::Outcome::Running);
+    EXPECT_EQ(form->Text(updater::IDC_LABEL3), L"正在下载所需文件，请耐心等待 ......");
+    EXPECT_EQ(FilesIn(folder.File(L"download")), std::vector<std::wstring>{L"vornadel.exe.part"});
+
+    const auto cancelled = Clock::now();
+    if (GetParam())
+        PostMessageW(form->Control(updater::IDC_COMMAND2), BM_CLICK, 0, 0);
+    else
+        PostMessageW(hwnd, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(PumpUntil([&] { return !IsWindow(hwnd) && FilesIn(folder.File(L"download")).empty(); }, 1000));
+    std::printf("stalled transfer: ended %.1f ms after the %s\n", ms(Clock::now() - cancelled),
+                GetParam() ? "click" : "close");
+    EXPECT_EQ(plat::OpenFormCount(), 0);
+    EXPECT_EQ(ReadFileBytes(folder.File(L"vornadel.exe")), TempProgramFolder::kOldProgram);
+}
+
+INSTANTIATE_TEST_SUITE_P(CancelOrClose, DownloadStall, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "Cancel" : "CloseBox"; });
+
+// The updater built with key A, run as a program: a signed update installs.
+TEST(SignedUpdater, TheBuiltProgramInstallsASignedUpdate) {
+    TempProgramFolder folder;
+    const std::wstring updater = folder.File(L"update.exe");
+    ASSERT_TRUE(CopyFileW((testing_support::TestBinFolder() + L"\\updater\\loopback_signed\\update.exe").c_str(),
+                          updater.c_str(), FALSE));
+    PROCESS_INFORMATION pi = Start(updater, L"\"" + updater + L"\"", folder.path.c_str());
+    plat::UniqueHandle process(pi.hProcess);
+    ASSERT_TRUE(process);
+    MessageBoxAnswerer answerer({IDOK, IDNO}, pi.dwProcessId);
+    ASSERT_TRUE(PumpUntil([&] { return WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0; }, 40000));
+    EXPECT_EQ(answerer.boxes.size(), 2u);
+    EXPECT_TRUE(ReadFileBytes(folder.File(L"vornadel.exe")) == ReadFileBytes(ServedProgram()));
 }

@@ -1,10 +1,13 @@
 #!/usr/bin/env python3
 """Loopback HTTP server of the updater's tests and benchmark, on 127.0.0.1 only.
-  http_server.py start PORT PIDFILE [EXE]   serves in the background, ends by itself after 15 minutes
+  http_server.py start PORT PIDFILE [EXE [KEYDIR]]   serves in the background, ends by itself after 15 minutes
   http_server.py stop PIDFILE
-Generated bodies repeat a 1021-byte period (not a divisor of the 1024-byte
-pieces, so a lost or repeated piece shows) and start with "MZ"."""
-import os, signal, sys, threading, time
+Generated bodies are programs: EXE, or for sizes below its own only its
+headers with one empty section, followed by bytes that repeat a 1021-byte
+period (not a divisor of the 1024-byte pieces, so a lost or repeated piece
+shows). /signed/KIND/vornadel.exe and its .sig exercise signature checking
+with KEYDIR's keys a.pem and b.pem."""
+import os, signal, struct, subprocess, sys, threading, time
 from pathlib import Path
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
@@ -13,13 +16,44 @@ BIG = 5 * 1024 * 1024 + 123
 # name: (size, Content-Length sent, bytes sent, pause after each piece: then 100-byte pieces)
 CASES = {"normal": (10000, True, 10000, 0), "small": (500, True, 500, 0), "multiple": (4096, True, 4096, 0),
          "nolength": (3000, False, 3000, 0), "short": (8000, True, 3000, 0), "drip": (3000, True, 3000, 0.02),
-         "big": (BIG, True, BIG, 0)}
+         "big": (BIG, True, BIG, 0), "stall": (500 * 1024, True, 256 * 1024, None)}
+# name: Content-Length sent; bodies made from EXE by special_body
+SPECIAL = {"wholeexe": False, "cutexe": False, "otherkind": True, "mzjunk": False}
+SIGNED = {"valid", "changed", "keyb", "missing", "empty", "truncated", "garbage", "trailing", "oversized"}
 
 
 def pattern(start, count):
     first = start % len(PERIOD)
-    out = (PERIOD * ((first + count) // len(PERIOD) + 1))[first:first + count]
-    return b"MZ"[:count] + out[2:] if start == 0 else out  # pieces start at 0 or well past the "MZ"
+    return (PERIOD * ((first + count) // len(PERIOD) + 1))[first:first + count]
+
+
+def program(exe, size):
+    """A whole program of exactly size bytes (see the module's notes)."""
+    base = exe
+    if size < len(exe):
+        e = struct.unpack_from("<I", exe, 0x3C)[0]
+        table = e + 24 + struct.unpack_from("<H", exe, e + 20)[0]
+        base = bytearray(exe[:table + 40])
+        struct.pack_into("<H", base, e + 6, 1)
+        struct.pack_into("<II", base, table + 16, 0, 0)  # no raw data
+    return bytes(base[:size]) + pattern(len(base), size - len(base))
+
+
+def special_body(exe, kind):
+    if kind == "wholeexe":
+        return exe
+    if kind == "cutexe":
+        return exe[:len(exe) * 2 // 3]
+    if kind == "otherkind":  # built for the other of the two kinds of PC
+        e = struct.unpack_from("<I", exe, 0x3C)[0]
+        machine = 0x14C if struct.unpack_from("<H", exe, e + 4)[0] == 0x8664 else 0x8664
+        return exe[:e + 4] + struct.pack("<H", machine) + exe[e + 6:]
+    return b"MZ" + pattern(2, 20000)
+
+
+def sign(keydir, key, data):
+    return subprocess.run(["openssl", "dgst", "-sha256", "-sign", os.path.join(keydir, key)], input=data,
+                          stdout=subprocess.PIPE, check=True).stdout
 
 
 class Handler(BaseHTTPRequestHandler):
@@ -31,22 +65,44 @@ class Handler(BaseHTTPRequestHandler):
         self.end_headers()
         self.wfile.write(body)
 
+    def signed(self, kind, sig):
+        exe = Path(self.server.exe).read_bytes()
+        body = program(exe, 20000)
+        if not sig:
+            return body[:-1] + bytes([body[-1] ^ 1]) if kind == "changed" else body
+        if kind == "missing":
+            return None
+        if kind in ("empty", "garbage", "oversized"):
+            return {"empty": b"", "garbage": pattern(0, 70), "oversized": b"0" * 200}[kind]
+        good = sign(self.server.keydir, "b.pem" if kind == "keyb" else "a.pem", body)
+        return good[:-5] if kind == "truncated" else good + b"\0" if kind == "trailing" else good
+
     def do_GET(self):
         parts = self.path.strip("/").split("/")
         case = CASES.get(parts[0])
         if parts[0] == "bench" and parts[1:] and parts[1].isdigit():
             case = (int(parts[1]), True, int(parts[1]), 0)
-        if parts == ["soft", "updates", "Vornadel", "vornadel.exe"] and self.server.exe:
-            data = Path(self.server.exe).read_bytes()
+        exe = Path(self.server.exe).read_bytes() if self.server.exe else b""
+        if parts[:3] == ["soft", "updates", "Vornadel"] and parts[3:] in (["vornadel.exe"], ["vornadel.exe.sig"]):
+            data = exe if parts[3] == "vornadel.exe" else sign(self.server.keydir, "a.pem", exe)
             self.answer(200, "application/octet-stream", data, len(data))
-        elif case:
-            size, announced, sent, pause = case
+        elif parts[0] == "signed" and parts[1:2] and parts[1] in SIGNED and parts[2:] in (["vornadel.exe"], ["vornadel.exe.sig"]):
+            data = self.signed(parts[1], parts[2].endswith(".sig"))
+            if data is None:
+                return self.answer(404, "text/html", b"404 Not Found", 13)
+            self.answer(200, "application/octet-stream", data, len(data))
+        elif case or parts[0] in SPECIAL:
+            body = special_body(exe, parts[0]) if parts[0] in SPECIAL else None
+            size, announced, sent, pause = case or (len(body), SPECIAL[parts[0]], len(body), 0)
+            body = body or program(exe, size)
             piece = 100 if pause else 65536
-            self.answer(200, "application/octet-stream", b"", size if announced else None)
+            self.answer(200, "application/octet-stream", b"", len(body) if announced else None)
             for at in range(0, sent, piece):
-                self.wfile.write(pattern(at, min(piece, sent - at)))
+                self.wfile.write(body[at:at + min(piece, sent - at)])
                 self.wfile.flush()
-                time.sleep(pause)
+                time.sleep(pause or 0)
+            if pause is None:  # a server gone silent, the connection left open
+                time.sleep(60)
         else:
             notexe = parts[0] == "notexe"
             page = b"<html><body>%s</body></html>" % (b"not a program " * 140 if notexe else b"404 Not Found")
@@ -69,7 +125,7 @@ def main(command, pidfile_or_port, *args):
     port, pidfile = int(pidfile_or_port), args[0]
     stop(pidfile)
     server = ThreadingHTTPServer(("127.0.0.1", port), Handler)  # bound before the caller goes on
-    server.daemon_threads, server.exe = True, (args[1:] or [None])[0]
+    server.daemon_threads, server.exe, server.keydir = True, (args[1:] or [None])[0], (args[2:] or [None])[0]
     child = os.fork()
     if child:
         Path(pidfile).write_text(str(child))

@@ -9,7 +9,7 @@ build=$(cd "${1:-$here/../../build/x64}" && pwd)
 work=$(mktemp -d)
 port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
 trap 'python3 "$here/http_server.py" stop "$work/pid"; rm -rf "$work"' EXIT
-python3 "$here/http_server.py" start "$port" "$work/pid" >/dev/null
+python3 "$here/http_server.py" start "$port" "$work/pid" "$build/testbin/updater/standin/vornadel.exe" >/dev/null
 for size in 5242880 20971520; do
   url="http://127.0.0.1:$port/bench/$size"
   read -r bytes secs <<<"$(curl -s -o /dev/null -w '%{size_download} %{time_total}' "$url")"

@@ -25,16 +25,29 @@ inline std::wstring ServerUrl(const std::wstring& path) {
     return L"http://127.0.0.1:" + std::to_wstring(VORNADEL_TEST_HTTP_PORT) + path;
 }
 
-// The server's generated body of the given size (see http_server.py).
-inline std::string ExpectedBody(size_t size) {
-    std::string body(size, '\0');
-    for (size_t i = 0; i < size; ++i) body[i] = i < 2 ? "MZ"[i] : static_cast<char>(((i % 1021) * 73 + 11) & 0xFF);
-    return body;
-}
-
 inline std::string ReadFileBytes(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// The program the server serves as the new dialer.
+inline std::wstring ServedProgram() { return testing_support::TestBinFolder() + L"\\updater\\standin\\vornadel.exe"; }
+
+// The server's generated program of the given size (see http_server.py):
+// the new dialer, or below its size only its headers with one empty
+// section, then the repeating pattern.
+inline std::string ExpectedBody(size_t size) {
+    std::string body = ReadFileBytes(ServedProgram());
+    if (size < body.size()) {
+        const auto at = [&](size_t offset) { return static_cast<unsigned char>(body[offset]); };
+        const size_t e = at(0x3C) | at(0x3D) << 8 | at(0x3E) << 16, table = e + 24 + (at(e + 20) | at(e + 21) << 8);
+        body.resize(table + 40);
+        body[e + 6] = 1, body[e + 7] = 0;
+        std::fill(body.begin() + table + 16, body.begin() + table + 24, '\0');
+    }
+    body.resize(std::min(body.size(), size));
+    for (size_t i = body.size(); i < size; ++i) body += static_cast<char>(((i % 1021) * 73 + 11) & 0xFF);
+    return body;
 }
 
 // Names in a folder, sorted; none when it is missing.
