@@ -74,10 +74,11 @@ TEST(Soak, DialerRedialBalloonsAndTrayCycles) {
         }
     }
     testing_support::PumpMessages(100);
-    // The real 3000 ms timer ticks too: there may be more dials than ticks sent.
-    EXPECT_GE(started, ticks);
-    soak::Report("dialer: re-dials, balloons, tray hide/show",
-                 std::to_string(started) + ", " + std::to_string(balloons) + ", " + std::to_string(cycles),
+    // A tick while the last dial still runs starts none; the real 3000 ms
+    // timer ticks as well.
+    soak::Report("dialer: re-dial ticks (dials started), balloons, tray hide/show",
+                 std::to_string(ticks) + " (" + std::to_string(started) + "), " + std::to_string(balloons) + ", " +
+                     std::to_string(cycles),
                  start, soak::Measure());
     form->Unload();
     EXPECT_FALSE(IsWindow(hwnd));
