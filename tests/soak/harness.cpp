@@ -1,11 +1,13 @@
+#include <winsock2.h>
+
 #include "tests/soak/harness.h"
 
 #include <psapi.h>
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
@@ -122,6 +124,58 @@ bool FinishesWithin(DWORD limitMs, const std::function<void()>& body) {
     std::fflush(stdout);
     TerminateProcess(GetCurrentProcess(), 3);
     return false;
+}
+
+RawServer::RawServer(int port) {
+    WSADATA wsa;
+    WSAStartup(MAKEWORD(2, 2), &wsa);
+    listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(static_cast<u_short>(port));
+    int len = sizeof(a);
+    if (bind(listener_, reinterpret_cast<sockaddr*>(&a), len) || listen(listener_, 8)) return;
+    getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &len);
+    port_ = ntohs(a.sin_port);
+    thread_.reset(CreateThread(nullptr, 0, Serve, this, 0, nullptr));
+}
+
+RawServer::~RawServer() {
+    closesocket(listener_);
+    if (thread_) WaitForSingleObject(thread_.get(), 5000);
+    WSACleanup();
+}
+
+void RawServer::Answer(const std::string& bytes) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    answer_ = bytes;
+}
+
+DWORD WINAPI RawServer::Serve(LPVOID param) {
+    auto* me = static_cast<RawServer*>(param);
+    for (SOCKET s; (s = accept(me->listener_, nullptr, nullptr)) != INVALID_SOCKET;) {
+        DWORD limit = 2000;
+        setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&limit), sizeof(limit));
+        std::string request;
+        char buf[4096];
+        for (int n; request.find("\r\n\r\n") == std::string::npos && (n = recv(s, buf, sizeof(buf), 0)) > 0;)
+            request.append(buf, static_cast<size_t>(n));
+        std::string answer;
+        {
+            std::lock_guard<std::mutex> lock(me->mutex_);
+            answer = me->answer_;
+        }
+        for (size_t at = 0; at < answer.size();) {
+            const int n = send(s, answer.data() + at, static_cast<int>(std::min<size_t>(answer.size() - at, 65536)), 0);
+            if (n <= 0) break;
+            at += static_cast<size_t>(n);
+        }
+        shutdown(s, SD_SEND);
+        closesocket(s);
+        ++me->served_;
+    }
+    return 0;
 }
 
 }  // namespace soak

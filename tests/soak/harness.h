@@ -3,9 +3,13 @@
 #pragma once
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
+
+#include "platform/handles.h"
 
 namespace soak {
 
@@ -54,5 +58,28 @@ private:
 // Runs body on a worker thread and fails the test when it does not return
 // within limitMs (a hang is a failure, not a stuck suite).
 bool FinishesWithin(DWORD limitMs, const std::function<void()>& body);
+
+// A loopback HTTP server of raw bytes: every connection gets the answer
+// given last, byte for byte, and is closed after it.
+class RawServer {
+public:
+    explicit RawServer(int port = 0);  // 0: any free port
+    ~RawServer();
+    RawServer(const RawServer&) = delete;
+    RawServer& operator=(const RawServer&) = delete;
+    int port() const { return port_; }
+    bool listening() const { return static_cast<bool>(thread_); }
+    void Answer(const std::string& bytes);
+    long served() const { return served_; }
+
+private:
+    static DWORD WINAPI Serve(LPVOID param);
+    UINT_PTR listener_ = ~UINT_PTR{0};  // a SOCKET
+    int port_ = 0;
+    std::atomic<long> served_{0};
+    plat::UniqueHandle thread_;
+    std::mutex mutex_;
+    std::string answer_;
+};
 
 }  // namespace soak

@@ -1,13 +1,11 @@
 // The download window against hostile HTTP answers from a raw loopback
 // server in this process: whatever the answer, no crash, no hang, and the
 // download folder holds the whole program or nothing.
-#include <winsock2.h>
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <mutex>
 #include <sstream>
 #include <string>
 
@@ -25,65 +23,6 @@ std::string ReadFileBytes(const std::wstring& path) {
     s << in.rdbuf();
     return s.str();
 }
-
-// Answers every connection with the bytes given last, then closes it.
-class RawServer {
-public:
-    RawServer() {
-        WSADATA wsa;
-        WSAStartup(MAKEWORD(2, 2), &wsa);
-        listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        int len = sizeof(a);
-        bind(listener_, reinterpret_cast<sockaddr*>(&a), len);
-        listen(listener_, 8);
-        getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &len);
-        port = ntohs(a.sin_port);
-        thread_.reset(CreateThread(nullptr, 0, Serve, this, 0, nullptr));
-    }
-    ~RawServer() {
-        closesocket(listener_);
-        WaitForSingleObject(thread_.get(), 5000);
-        WSACleanup();
-    }
-    void Answer(const std::string& bytes) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        answer_ = bytes;
-    }
-    int port = 0;
-
-private:
-    static DWORD WINAPI Serve(LPVOID param) {
-        auto* me = static_cast<RawServer*>(param);
-        for (SOCKET s; (s = accept(me->listener_, nullptr, nullptr)) != INVALID_SOCKET;) {
-            DWORD limit = 2000;
-            setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&limit), sizeof(limit));
-            std::string request;
-            char buf[4096];
-            for (int n; request.find("\r\n\r\n") == std::string::npos && (n = recv(s, buf, sizeof(buf), 0)) > 0;)
-                request.append(buf, static_cast<size_t>(n));
-            std::string answer;
-            {
-                std::lock_guard<std::mutex> lock(me->mutex_);
-                answer = me->answer_;
-            }
-            for (size_t at = 0; at < answer.size();) {
-                const int n = send(s, answer.data() + at, static_cast<int>(std::min<size_t>(answer.size() - at, 65536)), 0);
-                if (n <= 0) break;
-                at += static_cast<size_t>(n);
-            }
-            shutdown(s, SD_SEND);
-            closesocket(s);
-        }
-        return 0;
-    }
-    SOCKET listener_;
-    plat::UniqueHandle thread_;
-    std::mutex mutex_;
-    std::string answer_;
-};
 
 std::string Chunked(const std::string& body, size_t piece) {
     std::string out;
@@ -113,7 +52,7 @@ protected:
         bool ended = false, complete = false;
         // The window lives on the watchdog's worker thread, with its own loop.
         soak::FinishesWithin(30000, [&] {
-            const std::wstring url = L"http://127.0.0.1:" + std::to_wstring(server_.port) + L"/soft/vornadel.exe";
+            const std::wstring url = L"http://127.0.0.1:" + std::to_wstring(server_.port()) + L"/soft/vornadel.exe";
             updater::Form1* form = updater::Form1::Create({url, folder, false, {}});
             if (!form) return;
             const HWND hwnd = form->hwnd();
@@ -135,7 +74,7 @@ protected:
     std::string Length(size_t n) { return "Content-Length: " + std::to_string(n) + "\r\n"; }
 
     const std::string exe_ = ReadFileBytes(testing_support::TestBinFolder() + L"\\bench\\minimal_window.exe");
-    RawServer server_;
+    soak::RawServer server_;
     int cases_ = 0, whole_ = 0;
 };
 
