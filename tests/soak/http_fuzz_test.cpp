@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "platform/handles.h"
@@ -16,13 +14,6 @@
 #include "updater/download_window.h"
 
 namespace {
-
-std::string ReadFileBytes(const std::wstring& path) {
-    std::ifstream in(path.c_str(), std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 std::string Chunked(const std::string& body, size_t piece) {
     std::string out;
@@ -63,7 +54,7 @@ protected:
         });
         EXPECT_TRUE(ended) << "the download never ended";
         const bool exists = GetFileAttributesW(saved.c_str()) != INVALID_FILE_ATTRIBUTES;
-        EXPECT_TRUE(!exists || ReadFileBytes(saved) == (program ? *program : exe_)) << "a program that is not whole was kept";
+        EXPECT_TRUE(!exists || soak::ReadFileBytes(saved) == (program ? *program : exe_)) << "a program that is not whole was kept";
         EXPECT_EQ(complete, exists);
         ++cases_;
         whole_ += exists;
@@ -73,7 +64,7 @@ protected:
     }
     std::string Length(size_t n) { return "Content-Length: " + std::to_string(n) + "\r\n"; }
 
-    const std::string exe_ = ReadFileBytes(testing_support::TestBinFolder() + L"\\bench\\minimal_window.exe");
+    const std::string exe_ = soak::ReadFileBytes(testing_support::TestBinFolder() + L"\\bench\\minimal_window.exe");
     soak::RawServer server_;
     int cases_ = 0, whole_ = 0;
 };

@@ -7,7 +7,6 @@
 
 #include <array>
 #include <fstream>
-#include <sstream>
 #include <string>
 
 #include "platform/handles.h"
@@ -19,13 +18,6 @@
 namespace {
 
 using RS = std::array<unsigned char, 64>;
-
-std::string ReadFileBytes(const std::wstring& path) {
-    std::ifstream in(path.c_str(), std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 // The one DER encoding of r||s: minimal lengths, a zero byte only before a
 // high bit.
@@ -63,7 +55,7 @@ private:
 };
 
 TEST(ParserFuzz, SignatureAcceptsOnlyStrictDerOfTwoPositiveIntegers) {
-    const std::string valid = ReadFileBytes(std::wstring(VORNADEL_TEST_KEY_DIR) + L"\\signed.bin.sig");
+    const std::string valid = soak::ReadFileBytes(std::wstring(VORNADEL_TEST_KEY_DIR) + L"\\signed.bin.sig");
     ASSERT_FALSE(valid.empty());
     FencedBuffer fence;
     RS rs{};
@@ -107,7 +99,7 @@ size_t LastSectionEnd(const std::string& pe) {
 }
 
 TEST(ParserFuzz, ProgramCheckOnTruncatedAndMutatedPrograms) {
-    const std::string exe = ReadFileBytes(testing_support::TestBinFolder() + L"\\rasdial.exe");
+    const std::string exe = soak::ReadFileBytes(testing_support::TestBinFolder() + L"\\rasdial.exe");
     ASSERT_GT(exe.size(), 4096u);
     const std::wstring path = testing_support::TempFolder() + L"\\vornadel-fuzz.exe";
     const auto check = [&](const std::string& bytes) {

@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <sstream>
 #include <string>
 
 #include "platform/handles.h"
@@ -17,13 +16,6 @@
 #include "tests/support/testing.h"
 
 namespace {
-
-std::string ReadFileBytes(const std::wstring& path) {
-    std::ifstream in(path.c_str(), std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 std::string Answer(const std::string& status, const std::string& body, bool length = true) {
     return "HTTP/1.1 " + status + "\r\nContent-Type: application/octet-stream\r\n" +
@@ -67,8 +59,8 @@ TEST(Soak, UpdaterCyclesWithFaults) {
     const std::wstring bin = testing_support::TestBinFolder(), folder = bin + L"\\soak";
     const std::wstring updater = folder + L"\\update.exe", dialer = folder + L"\\vornadel.exe";
     // Two programs that take turns as the new version.
-    const std::string programs[] = {ReadFileBytes(bin + L"\\bench\\minimal_window.exe"),
-                                    ReadFileBytes(bin + L"\\rasdial.exe")};
+    const std::string programs[] = {soak::ReadFileBytes(bin + L"\\bench\\minimal_window.exe"),
+                                    soak::ReadFileBytes(bin + L"\\rasdial.exe")};
     const std::string& a = programs[0];
     const std::string faults[] = {
         Answer("200 OK", a.substr(0, a.size() / 2) + std::string(10, '\0')).substr(0, a.size() / 2 + 90),  // cut
@@ -106,7 +98,7 @@ TEST(Soak, UpdaterCyclesWithFaults) {
             EnumWindows(CloseForm, 0);
         }
         ASSERT_TRUE(testing_support::PumpUntil(exited, 30000)) << "the updater did not end";
-        const std::string now = ReadFileBytes(dialer);
+        const std::string now = soak::ReadFileBytes(dialer);
         if (fault) {
             EXPECT_TRUE(now == current) << "a faulty download changed the program";
             ++faulty;
