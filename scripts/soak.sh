@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds the test build and runs the long runs at full size under the Wine
-# test bed: 20,000 re-dial ticks with balloons and tray cycles, 10,000 skin
-# state changes with 1,000 message boxes. Prints one table of the work done
-# and what the process held at the start and at the end of each run.
+# test bed: 20,000 dials from re-dial ticks with balloons and tray cycles;
+# 10,000 skin state changes with fades and 1,000 message boxes; 300 updater
+# processes downloading and installing, a quarter of them fed faulty answers.
+# Prints one table of the work done and what the process held at the start
+# and at the end of each run (about 45 minutes on 2 cores).
 #   bash scripts/soak.sh
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
