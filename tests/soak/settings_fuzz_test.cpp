@@ -6,6 +6,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "dialer/main_window.h"
 #include "dialer/tray.h"
@@ -27,21 +28,22 @@ std::string Utf16File(const std::wstring& text) {
     return bytes;
 }
 
-// Opens the dialer on the file, checks its fields, drives it a little and
-// closes it.
-void OpenOn(const std::string& file, const Expected& expected = {}) {
-    testing_support::WriteSettingsFileBytes(file);
+// Opens the dialer on what the settings file holds, checks its fields,
+// drives it a little and closes it; returns the fields.
+std::vector<std::wstring> OpenAndClose(const std::string& file, const Expected& expected) {
+    std::vector<std::wstring> fields;
     dialer::Form1* form = dialer::Form1::Create();
-    ASSERT_TRUE(form) << "the window did not open";
+    EXPECT_TRUE(form) << "the window did not open";
+    if (!form) return fields;
     const HWND hwnd = form->hwnd();
     for (int id = IDC_TEXT1; id <= dialer::IDC_TEXT5; ++id) {
-        const std::wstring field = plat::WindowText(form->Control(id));
-        EXPECT_LE(plat::ToAnsi(field).size(), 127u) << "field " << id - IDC_TEXT1 + 1;
-        for (wchar_t c : field)
+        fields.push_back(plat::WindowText(form->Control(id)));
+        EXPECT_LE(plat::ToAnsi(fields.back()).size(), 127u) << "field " << id - IDC_TEXT1 + 1;
+        for (wchar_t c : fields.back())
             EXPECT_TRUE(c >= 0x20 || file.find(static_cast<char>(c)) != std::string::npos) << "control character " << int(c);
         auto e = expected.find(id);
         if (e != expected.end()) {
-            EXPECT_EQ(e->second, field) << "field " << id - IDC_TEXT1 + 1;
+            EXPECT_EQ(e->second, fields.back()) << "field " << id - IDC_TEXT1 + 1;
         }
     }
     SendMessageW(hwnd, WM_TIMER, dialer::kTimer1Id, 0);
@@ -50,6 +52,14 @@ void OpenOn(const std::string& file, const Expected& expected = {}) {
     EXPECT_TRUE(IsWindow(hwnd) && IsWindowVisible(hwnd)) << "still running";
     form->Unload();
     EXPECT_FALSE(IsWindow(hwnd));
+    return fields;
+}
+
+// Twice: what the first run saved at its close, the second run shows again.
+void OpenOn(const std::string& file, const Expected& expected = {}) {
+    testing_support::WriteSettingsFileBytes(file);
+    const auto first = OpenAndClose(file, expected);
+    EXPECT_EQ(first, OpenAndClose(file, {})) << "the saved settings changed";
 }
 
 class SettingsFuzz : public ::testing::Test {
