@@ -18,7 +18,6 @@ const wchar_t kTextIncomplete[] = L"文件没有下载完整，请稍后再试";
 const wchar_t kTextNotProgram[] = L"下载的文件不是有效的程序文件";
 const wchar_t kTextWrongMachine[] = L"下载的程序不适用于这种类型的电脑";
 const wchar_t kTextUnreadable[] = L"无法读取下载的文件";
-const wchar_t kTextCannotSave[] = L"无法保存下载的文件";
 const wchar_t kTextBadLength[] = L"服务器报告的文件大小无效";
 const wchar_t kTextSignatureMissing[] = L"找不到升级文件的签名，已放弃安装。";
 const wchar_t kTextSignatureNotFetched[] = L"无法下载升级文件的签名，已放弃安装。";
@@ -49,8 +48,9 @@ bool LooksLikeProgram(const std::vector<unsigned char>& firstPiece) {
 }
 
 // The file being received: it lives under a temporary name and only takes
-// its real name once it is complete and checked, so a broken transfer never
-// leaves a partial program where the install step looks for one. Pieces are
+// its real name once it is complete and checked (the window renames it when
+// it takes the outcome), so a broken transfer never leaves a partial program
+// where the install step looks for one. Pieces are
 // appended through a fixed buffer: one write per 64 KB instead of one per piece.
 class PartialFile {
 public:
@@ -84,16 +84,11 @@ public:
         file_.reset();
         return true;
     }
-    // Gives the finished file its real name, replacing an older download.
-    bool Commit() {
-        SetFileAttributesW(finalPath_.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (!MoveFileExW(tempPath_.c_str(), finalPath_.c_str(), MOVEFILE_REPLACE_EXISTING)) return false;
-        committed_ = true;
-        return true;
-    }
+    // Leaves the finished file in place for the window to take.
+    void Keep() { kept_ = true; }
     void Discard() {
-        if (committed_) return;
         file_.reset();
+        if (kept_) return;
         DeleteFileW(tempPath_.c_str());
     }
 
@@ -114,7 +109,7 @@ private:
     plat::UniqueFile file_;
     std::vector<unsigned char> pending_;
     long long size_ = 0;
-    bool committed_ = false;
+    bool kept_ = false;
 };
 
 }  // namespace
@@ -243,8 +238,7 @@ DownloadJob::Outcome ReceiveAndSave(Shared& s) {
     std::wstring failure = CheckImage(file.tempPath());
     if (failure.empty() && s.publicKey) failure = CheckSignature(s, file.tempPath());
     if (!failure.empty()) return Failure(failure);
-    if (s.Cancelled()) return Failure(kTextCommunicationError);
-    if (!file.Commit()) return Failure(kTextCannotSave);
+    file.Keep();
     return {true, {}};
 }
 
@@ -315,6 +309,13 @@ DownloadJob::Outcome DownloadJob::Result() const {
     return shared_->outcome;
 }
 
+bool DownloadJob::Commit() {
+    if (!Result().complete) return false;
+    const std::wstring& target = shared_->localPath;
+    SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+    return MoveFileExW((target + L".part").c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING);
+}
+
 DWORD DownloadJob::RequestError() const { return shared_ ? shared_->transfer.RequestError() : 0; }
 
 void DownloadJob::Cancel() {
@@ -326,10 +327,11 @@ void DownloadJob::Cancel() {
         return;
     }
     // The worker wakes from any wait on the event and removes its partial
-    // file; should it not end in time, the name goes now and the file with
-    // the worker's handle, at the latest when the process ends.
-    if (WaitForSingleObject(shared->thread.get(), kWorkerJoinLimitMs) != WAIT_OBJECT_0)
-        DeleteFileW((shared->localPath + L".part").c_str());
+    // file; a checked file nobody took is removed here. Should the worker
+    // not end in time, the name goes now and the file with the worker's
+    // handle, at the latest when the process ends.
+    WaitForSingleObject(shared->thread.get(), kWorkerJoinLimitMs);
+    DeleteFileW((shared->localPath + L".part").c_str());
 }
 
 }  // namespace updater

@@ -50,6 +50,9 @@ public:
     };
     // Valid after WM_DOWNLOAD_FINISHED.
     Outcome Result() const;
+    // After a complete outcome: gives the checked file its real name,
+    // replacing an older download.
+    bool Commit();
 
     // WinINet's error behind a request that failed before its body.
     DWORD RequestError() const;

@@ -15,6 +15,7 @@ namespace updater {
 const wchar_t kUpdaterCaption[] = L"Vornadel升级程序";
 const wchar_t kTextDownloadDone[] = L"文件已经下载完成！";
 const wchar_t kTextCommunicationError[] = L"与主机通讯时出现了错误";
+const wchar_t kTextCannotSave[] = L"无法保存下载的文件";
 const wchar_t kTextBadCertificate[] = L"服务器的安全证书无效，已停止下载。";
 
 namespace {
@@ -184,8 +185,8 @@ void Form1::Fail(const std::wstring& statusText) {
 void Form1::FinishDownload() {
     if (outcome_ != Outcome::Running) return;
     const DownloadJob::Outcome result = Inet1_.Result();
-    if (!result.complete) {
-        Fail(result.failureText.empty() ? kTextCommunicationError : result.failureText);
+    if (!result.complete || !Inet1_.Commit()) {
+        Fail(result.failureText.empty() ? kTextCannotSave : result.failureText);
         return;
     }
     const long long saved = Inet1_.BytesSaved(), length = Inet1_.ExpectedLength();

@@ -30,6 +30,7 @@ constexpr UINT WM_INET1_STATECHANGED = WM_APP + 1;
 extern const wchar_t kUpdaterCaption[];
 extern const wchar_t kTextDownloadDone[];
 extern const wchar_t kTextCommunicationError[];
+extern const wchar_t kTextCannotSave[];
 extern const wchar_t kTextBadCertificate[];
 
 struct DownloadOptions {

@@ -3,11 +3,12 @@
   http_server.py start PORT PIDFILE [EXE [KEYDIR]]   serves in the background, ends by itself after 15 minutes
   http_server.py stop PIDFILE
 Generated bodies are programs: EXE, or for sizes below its own only its
-headers with one empty section, followed by bytes that repeat a 1021-byte
+headers with one empty section (and SizeOfHeaders to match), followed by bytes that repeat a 1021-byte
 period (not a divisor of the 1024-byte pieces, so a lost or repeated piece
 shows). /signed/KIND/vornadel.exe and its .sig exercise signature checking
-with KEYDIR's keys a.pem and b.pem."""
-import os, signal, struct, subprocess, sys, threading, time
+with KEYDIR's keys a.pem and b.pem. With KEYDIR, PORT + 1 serves the same
+over TLS with a self-signed certificate that no client trusts."""
+import os, signal, ssl, struct, subprocess, sys, threading, time
 from pathlib import Path
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
@@ -35,6 +36,7 @@ def program(exe, size):
         table = e + 24 + struct.unpack_from("<H", exe, e + 20)[0]
         base = bytearray(exe[:table + 40])
         struct.pack_into("<H", base, e + 6, 1)
+        struct.pack_into("<I", base, e + 24 + 60, len(base))  # SizeOfHeaders
         struct.pack_into("<II", base, table + 16, 0, 0)  # no raw data
     return bytes(base[:size]) + pattern(len(base), size - len(base))
 
@@ -124,8 +126,20 @@ def main(command, pidfile_or_port, *args):
         return stop(pidfile_or_port)
     port, pidfile = int(pidfile_or_port), args[0]
     stop(pidfile)
-    server = ThreadingHTTPServer(("127.0.0.1", port), Handler)  # bound before the caller goes on
-    server.daemon_threads, server.exe, server.keydir = True, (args[1:] or [None])[0], (args[2:] or [None])[0]
+    servers = [ThreadingHTTPServer(("127.0.0.1", port), Handler)]  # bound before the caller goes on
+    keydir = (args[2:] or [None])[0]
+    if keydir:
+        cert, key = os.path.join(keydir, "tls.crt"), os.path.join(keydir, "tls.key")
+        if not os.path.exists(cert):
+            subprocess.run(["openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                            "-nodes", "-subj", "/CN=127.0.0.1", "-days", "3650", "-keyout", key, "-out", cert],
+                           check=True, capture_output=True)
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(cert, key)
+        servers.append(ThreadingHTTPServer(("127.0.0.1", port + 1), Handler))
+        servers[1].socket = context.wrap_socket(servers[1].socket, server_side=True)
+    for server in servers:
+        server.daemon_threads, server.exe, server.keydir = True, (args[1:] or [None])[0], keydir
     child = os.fork()
     if child:
         Path(pidfile).write_text(str(child))
@@ -134,7 +148,9 @@ def main(command, pidfile_or_port, *args):
     for fd in (0, 1, 2):  # lets go of the caller's output, which ctest waits on
         os.dup2(os.open(os.devnull, os.O_RDWR), fd)
     threading.Timer(900, lambda: os._exit(0)).start()  # never outlives a lost stop
-    server.serve_forever()
+    for server in servers[1:]:
+        threading.Thread(target=server.serve_forever, daemon=True).start()
+    servers[0].serve_forever()
 
 
 if __name__ == "__main__":

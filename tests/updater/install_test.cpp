@@ -25,7 +25,7 @@ protected:
     }
     // One update in this thread, answering its boxes in order, until its windows are all gone.
     std::vector<BoxRecord> RunUpdate(std::vector<int> answers) {
-        auto* form = updater::Form1::Create({ServerUrl(L"/soft/updates/Vornadel/vornadel.exe"), folder.path, true, {}});
+        auto* form = updater::Form1::Create({ServerUrl(L"/soft/updates/Vornadel/vornadel.exe"), folder.path, true});
         if (!form) return ADD_FAILURE() << "no download window", std::vector<BoxRecord>{};
         MessageBoxAnswerer answerer(std::move(answers), GetCurrentProcessId());
         EXPECT_TRUE(PumpUntil([&] { return form->outcome() == updater::Form1::Outcome::Complete; }, 30000));

@@ -35,7 +35,7 @@ inline std::wstring ServedProgram() { return testing_support::TestBinFolder() + 
 
 // The server's generated program of the given size (see http_server.py):
 // the new dialer, or below its size only its headers with one empty
-// section, then the repeating pattern.
+// section (SizeOfHeaders to match), then the repeating pattern.
 inline std::string ExpectedBody(size_t size) {
     std::string body = ReadFileBytes(ServedProgram());
     if (size < body.size()) {
@@ -43,6 +43,7 @@ inline std::string ExpectedBody(size_t size) {
         const size_t e = at(0x3C) | at(0x3D) << 8 | at(0x3E) << 16, table = e + 24 + (at(e + 20) | at(e + 21) << 8);
         body.resize(table + 40);
         body[e + 6] = 1, body[e + 7] = 0;
+        for (size_t i = 0; i < 4; ++i) body[e + 24 + 60 + i] = static_cast<char>((table + 40) >> (8 * i));  // SizeOfHeaders
         std::fill(body.begin() + table + 16, body.begin() + table + 24, '\0');
     }
     body.resize(std::min(body.size(), size));
