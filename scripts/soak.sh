@@ -20,5 +20,6 @@ VORNADEL_SOAK_FULL=1 "$root/scripts/testbed.sh" "$build" sh -c '
 
 echo "| run | work done | kernel handles | GDI objects owned | private memory (KB) |"
 echo "|---|---|---|---|---|"
-tr -d '\r' <"$log" | awk -F'|' '$1 == "SOAK" {
-  printf "| %s | %s | %s → %s | %s → %s | %s → %s |\n", $2, $3, $4, $5, $6, $7, $8, $9 }'
+# A negative figure is one that cannot be taken for that run.
+tr -d '\r' <"$log" | awk -F'|' 'function f(a, b) { return a < 0 ? "n/a" : a " → " b }
+  $1 == "SOAK" { printf "| %s | %s | %s | %s | %s |\n", $2, $3, f($4, $5), f($6, $7), f($8, $9) }'
