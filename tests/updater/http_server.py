@@ -121,12 +121,23 @@ def stop(pidfile):
         pass
 
 
+def bind(port, attempts=100):
+    """A server on port, waiting for a stopped predecessor to let go of it."""
+    for attempt in range(attempts):
+        try:
+            return ThreadingHTTPServer(("127.0.0.1", port), Handler)
+        except OSError:
+            if attempt == attempts - 1:
+                raise
+            time.sleep(0.05)
+
+
 def main(command, pidfile_or_port, *args):
     if command == "stop":
         return stop(pidfile_or_port)
     port, pidfile = int(pidfile_or_port), args[0]
     stop(pidfile)
-    servers = [ThreadingHTTPServer(("127.0.0.1", port), Handler)]  # bound before the caller goes on
+    servers = [bind(port)]  # bound before the caller goes on
     keydir = (args[2:] or [None])[0]
     if keydir:
         cert, key = os.path.join(keydir, "tls.crt"), os.path.join(keydir, "tls.key")
@@ -136,7 +147,7 @@ def main(command, pidfile_or_port, *args):
                            check=True, capture_output=True)
         context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         context.load_cert_chain(cert, key)
-        servers.append(ThreadingHTTPServer(("127.0.0.1", port + 1), Handler))
+        servers.append(bind(port + 1))
         servers[1].socket = context.wrap_socket(servers[1].socket, server_side=True)
     for server in servers:
         server.daemon_threads, server.exe, server.keydir = True, (args[1:] or [None])[0], keydir
