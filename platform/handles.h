@@ -1,9 +1,22 @@
 // RAII owners for the Win32 handles the programs hold.
 #pragma once
 #include <windows.h>
+
+#include <atomic>
+#include <type_traits>
 #include <utility>
 
 namespace plat {
+
+// GDI objects (bitmaps, fonts, brushes, regions, icons) held by the owners
+// below right now. GetGuiResources answers 0 under Wine; long runs read this.
+inline std::atomic<long> g_heldGdiObjects{0};
+inline long HeldGdiObjects() { return g_heldGdiObjects.load(); }
+
+template <typename Traits, typename = void>
+struct HoldsGdiObject : std::false_type {};
+template <typename Traits>
+struct HoldsGdiObject<Traits, std::void_t<decltype(Traits::kGdiObject)>> : std::true_type {};
 
 // One owner template; Traits names the invalid value and the release call.
 template <typename Traits>
@@ -11,24 +24,33 @@ class Unique {
 public:
     using handle_type = typename Traits::type;
     Unique() noexcept = default;
-    explicit Unique(handle_type h) noexcept : h_(h) {}
+    explicit Unique(handle_type h) noexcept : h_(h) { Count(h_, 1); }
     ~Unique() { reset(); }
     Unique(const Unique&) = delete;
     Unique& operator=(const Unique&) = delete;
-    Unique(Unique&& o) noexcept : h_(o.release()) {}
+    Unique(Unique&& o) noexcept : h_(std::exchange(o.h_, Traits::invalid())) {}
     Unique& operator=(Unique&& o) noexcept {
         if (this != &o) reset(o.release());
         return *this;
     }
     handle_type get() const noexcept { return h_; }
     explicit operator bool() const noexcept { return h_ != Traits::invalid(); }
-    handle_type release() noexcept { return std::exchange(h_, Traits::invalid()); }
+    handle_type release() noexcept {
+        Count(h_, -1);
+        return std::exchange(h_, Traits::invalid());
+    }
     void reset(handle_type h = Traits::invalid()) noexcept {
         if (h_ != Traits::invalid()) Traits::close(h_);
+        Count(h_, -1);
         h_ = h;
+        Count(h_, 1);
     }
 
 private:
+    static void Count(handle_type h, long delta) noexcept {
+        if constexpr (HoldsGdiObject<Traits>::value)
+            if (h != Traits::invalid()) g_heldGdiObjects += delta;
+    }
     handle_type h_ = Traits::invalid();
 };
 
@@ -50,6 +72,7 @@ struct MemDCTraits {
 };
 template <typename T>
 struct GdiTraits {
+    static constexpr bool kGdiObject = true;
     using type = T;
     static T invalid() { return nullptr; }
     static void close(T h) { ::DeleteObject(h); }
@@ -60,6 +83,7 @@ struct RegKeyTraits {
     static void close(HKEY h) { ::RegCloseKey(h); }
 };
 struct IconTraits {
+    static constexpr bool kGdiObject = true;
     using type = HICON;
     static HICON invalid() { return nullptr; }
     static void close(HICON h) { ::DestroyIcon(h); }
