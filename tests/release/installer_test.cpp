@@ -12,6 +12,7 @@
 
 #include "dialer/autostart.h"
 #include "dialer/main_window.h"
+#include "platform/controls.h"
 #include "platform/handles.h"
 #include "tests/support/testing.h"
 
@@ -70,15 +71,7 @@ struct Process {
     explicit operator bool() const { return static_cast<bool>(handle); }
 };
 
-Process Start(std::wstring commandLine) {
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        return Process{};
-    CloseHandle(pi.hThread);
-    return Process{plat::UniqueHandle(pi.hProcess)};
-}
+Process Start(std::wstring commandLine) { return Process{StartProgram(std::move(commandLine))}; }
 
 bool Ended(HANDLE process) { return WaitForSingleObject(process, 0) == WAIT_OBJECT_0; }
 
@@ -93,9 +86,9 @@ DWORD Install(const std::wstring& folder) {
 
 bool KeyExists(const wchar_t* key) {
     HKEY raw = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, key, 0, KEY_READ, &raw) != ERROR_SUCCESS) return false;
+    const bool found = RegOpenKeyExW(HKEY_CURRENT_USER, key, 0, KEY_READ, &raw) == ERROR_SUCCESS;
     plat::UniqueRegKey owner(raw);
-    return true;
+    return found;
 }
 
 // The uninstaller runs on as a copy of itself; the key goes last.
@@ -139,12 +132,6 @@ HWND DialerWindowOf(HANDLE process) {
         if (pid == GetProcessId(process)) return w;
     }
     return nullptr;
-}
-
-BOOL CALLBACK FindConnectionName(HWND child, LPARAM found) {
-    if (GetDlgCtrlID(child) != dialer::IDC_CONNECTION_NAME) return TRUE;
-    *reinterpret_cast<HWND*>(found) = child;
-    return FALSE;
 }
 
 struct Installed {
@@ -248,15 +235,10 @@ TEST_F(InstallerTest, UpgradeClosesTheRunningDialerAndReplacesItsFiles) {
     ASSERT_EQ(Install(L""), 0u);
     WriteSettingsFileBytes("[Option]\r\nText1=BeforeUpgrade\r\n");
     auto dialer = Start(L"\"" + in.file(L"vornadel.exe") + L"\"");
-    HWND nameField = nullptr;
-    ASSERT_TRUE(PumpUntil(
-        [&] {
-            HWND window = DialerWindowOf(dialer.get());
-            if (!window || !IsWindowVisible(window)) return false;
-            EnumChildWindows(window, FindConnectionName, reinterpret_cast<LPARAM>(&nameField));
-            return nameField != nullptr;
-        },
-        20000));
+    HWND window = nullptr;
+    ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(window = DialerWindowOf(dialer.get())); }, 20000));
+    HWND nameField = plat::FindControl(window, dialer::IDC_CONNECTION_NAME);
+    ASSERT_TRUE(nameField);
     SendMessageW(nameField, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"TypedBeforeUpgrade"));
     {
         std::ofstream stale(in.file(L"update.exe").c_str(), std::ios::binary | std::ios::trunc);

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/handles.h"
+
 namespace testing_support {
 
 // Handles pending messages of this thread for about ms milliseconds.
@@ -35,6 +37,9 @@ private:
     std::wstring path_;
 };
 
+// Starts a command line in dir (nullptr: this one's); null when it could not.
+plat::UniqueHandle StartProgram(std::wstring commandLine, const wchar_t* dir = nullptr);
+
 // How many processes of this exe name (case-insensitive) are running.
 int RunningProcesses(const wchar_t* exeName);
 
@@ -57,15 +62,5 @@ struct RegValue {
 };
 RegValue ReadRunValue();
 void DeleteRunValue();
-
-// The version resource of a program file: its fixed versions and the texts
-// of its Simplified Chinese block (080404B0).
-struct VersionInfo {
-    bool found = false;
-    DWORD fileMS = 0, fileLS = 0, productMS = 0, productLS = 0;
-    std::vector<BYTE> data;
-    std::wstring Text(const wchar_t* name) const;  // "<missing>" when absent
-};
-VersionInfo ReadVersionInfo(const std::wstring& exe);
 
 }  // namespace testing_support

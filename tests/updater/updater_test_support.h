@@ -60,16 +60,6 @@ inline std::vector<std::wstring> FilesIn(const fs::path& folder) {
     return names;
 }
 
-// Starts exe in dir (nullptr: this one); pi.hProcess is null when it could not start.
-inline PROCESS_INFORMATION Start(const std::wstring& exe, std::wstring cmdline, const wchar_t* dir = nullptr) {
-    STARTUPINFOW si{};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi{};
-    if (CreateProcessW(exe.c_str(), cmdline.data(), nullptr, nullptr, FALSE, 0, nullptr, dir, &si, &pi))
-        CloseHandle(pi.hThread);
-    return pi;
-}
-
 // A fresh folder standing for the updater's own folder, holding an old dialer.
 struct TempProgramFolder {
     TempProgramFolder() {
@@ -95,7 +85,7 @@ public:
         log = testing_support::TempFolder() + L"\\vornadel-standin-" + std::to_wstring(++count_) + L".log";
         DeleteFileW(log.c_str());
         const std::wstring path = testing_support::TestBinFolder() + L"\\updater\\" + exe;
-        process_.reset(Start(path, L"\"" + path + L"\" " + (ignoreClose ? L"--ignore-close " : L"") + log).hProcess);
+        process_ = testing_support::StartProgram(L"\"" + path + L"\" " + (ignoreClose ? L"--ignore-close " : L"") + log);
         if (process_ && !PumpUntil([&] { return ReadFileBytes(log).rfind("start\n", 0) == 0; }, 15000))
             process_.reset();
     }
