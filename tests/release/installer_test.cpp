@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <sstream>
 #include <string>
 
 #include "dialer/autostart.h"
@@ -52,13 +51,6 @@ std::wstring TestDesktop() {
 }
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-std::string Bytes(const std::wstring& path) {
-    std::ifstream in(path.c_str(), std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 // A started program; one still running when the test ends is ended, as it
 // would otherwise keep the test's output open.
@@ -176,7 +168,7 @@ TEST_P(InstallCycle, InstallsStartsAndUninstallsCleanly) {
     for (const wchar_t* name : kPayload) {
         const std::wstring source = std::wstring(name) == L"README-zh.txt" ? DosPath(VORNADEL_USAGE_TEXT)
                                                                           : DosPath(VORNADEL_DIST) + L"\\" + name;
-        EXPECT_TRUE(Bytes(in.file(name)) == Bytes(source)) << name;
+        EXPECT_TRUE(ReadFileBytes(in.file(name)) == ReadFileBytes(source)) << name;
     }
     EXPECT_TRUE(Exists(in.file(L"uninstall.exe")));
     EXPECT_EQ(ShortcutTarget(programs_ + L"\\Vornadel.lnk"), in.file(L"vornadel.exe"));
@@ -198,7 +190,7 @@ TEST_P(InstallCycle, InstallsStartsAndUninstallsCleanly) {
     EXPECT_EQ(UninstallNumber(L"NoRepair"), 1u);
     size_t bytes = 0;
     for (const wchar_t* name : {L"vornadel.exe", L"update.exe", L"xptray.ico", L"README-zh.txt", L"uninstall.exe"})
-        bytes += Bytes(in.file(name)).size();
+        bytes += ReadFileBytes(in.file(name)).size();
     EXPECT_NEAR(static_cast<double>(UninstallNumber(L"EstimatedSize")), bytes / 1024.0, 8.0);
 
     // The installed dialer starts (no settings: its window stays up).
@@ -240,16 +232,13 @@ TEST_F(InstallerTest, UpgradeClosesTheRunningDialerAndReplacesItsFiles) {
     HWND nameField = plat::FindControl(window, dialer::IDC_CONNECTION_NAME);
     ASSERT_TRUE(nameField);
     SendMessageW(nameField, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"TypedBeforeUpgrade"));
-    {
-        std::ofstream stale(in.file(L"update.exe").c_str(), std::ios::binary | std::ios::trunc);
-        stale << "an older updater";
-    }
+    std::ofstream(in.file(L"update.exe").c_str(), std::ios::binary | std::ios::trunc) << "an older updater";
 
     ASSERT_EQ(Install(L""), 0u);
     EXPECT_TRUE(Ended(dialer.get()));
     EXPECT_NE(ReadSettingsFileBytes().find("Text1=TypedBeforeUpgrade"), std::string::npos);
     for (const wchar_t* name : {L"vornadel.exe", L"update.exe"})
-        EXPECT_TRUE(Bytes(in.file(name)) == Bytes(DosPath(VORNADEL_DIST) + L"\\" + name)) << name;
+        EXPECT_TRUE(ReadFileBytes(in.file(name)) == ReadFileBytes(DosPath(VORNADEL_DIST) + L"\\" + name)) << name;
     ASSERT_TRUE(Uninstall(in.folder));
 }
 

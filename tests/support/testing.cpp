@@ -5,7 +5,7 @@
 #include "platform/handles.h"
 
 #include <fstream>
-#include <sstream>
+#include <iterator>
 
 namespace testing_support {
 
@@ -114,12 +114,14 @@ void RemoveSettingsFile() {
     DeleteFileW(SettingsFilePath().c_str());
 }
 
+std::string ReadFileBytes(const std::wstring& path) {
+    std::ifstream in(path.c_str(), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
 std::string ReadSettingsFileBytes() {
     WritePrivateProfileStringW(nullptr, nullptr, nullptr, L"list.ini");
-    std::ifstream in(SettingsFilePath().c_str(), std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return ReadFileBytes(SettingsFilePath());
 }
 
 void WriteSettingsFileBytes(const std::string& bytes) {

@@ -43,6 +43,9 @@ plat::UniqueHandle StartProgram(std::wstring commandLine, const wchar_t* dir = n
 // How many processes of this exe name (case-insensitive) are running.
 int RunningProcesses(const wchar_t* exeName);
 
+// A file's bytes, empty when it is missing.
+std::string ReadFileBytes(const std::wstring& path);
+
 // Folder of the running test executable (where the fixtures are).
 std::wstring TestBinFolder();
 std::wstring TempFolder();

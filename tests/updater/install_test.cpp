@@ -202,11 +202,7 @@ TEST(ShippedPrograms, OnlyTheUpdaterAsksToRunAsTheInvoker) {
     const std::wstring shipped = testing_support::TestBinFolder() + L"\\updater\\shipped\\";
     auto updater = Manifests(shipped + L"update.exe");
     ASSERT_EQ(updater.size(), 1u);
-    const std::string& manifest = updater[1];
-    for (const char* part : {"<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>",
-                             "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
-                             "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"})
-        EXPECT_NE(manifest.find(part), std::string::npos) << part;
+    EXPECT_NE(updater[1].find("<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>"), std::string::npos);
 
     for (const auto& [id, text] : Manifests(shipped + L"vornadel.exe"))
         EXPECT_EQ(text.find("trustInfo"), std::string::npos) << "manifest " << id;

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <ostream>
 #include <string>
 #include <tuple>
@@ -20,14 +19,10 @@ namespace updater_test {
 
 namespace fs = std::filesystem;
 using testing_support::PumpUntil;
+using testing_support::ReadFileBytes;
 
 inline std::wstring ServerUrl(const std::wstring& path) {
     return L"http://127.0.0.1:" + std::to_wstring(VORNADEL_TEST_HTTP_PORT) + path;
-}
-
-inline std::string ReadFileBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 // The program the server serves as the new dialer.
