@@ -22,16 +22,6 @@ namespace {
 
 std::wstring DialerExe() { return TestBinFolder() + L"\\dialer\\vornadel.exe"; }
 
-// A top-level window of the given process, by class and/or caption.
-HWND FindWindowOf(DWORD pid, const wchar_t* cls, const wchar_t* caption) {
-    for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, cls, caption)) != nullptr;) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(w, &owner);
-        if (owner == pid) return w;
-    }
-    return nullptr;
-}
-
 class InstalledDialer : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -116,15 +116,7 @@ std::wstring ShortcutTarget(const std::wstring& lnk) {
     return target;
 }
 
-HWND DialerWindowOf(HANDLE process) {
-    HWND w = nullptr;
-    while ((w = FindWindowExW(nullptr, w, L"Form", L"VornadelZembrel V1.0")) != nullptr) {
-        DWORD pid = 0;
-        GetWindowThreadProcessId(w, &pid);
-        if (pid == GetProcessId(process)) return w;
-    }
-    return nullptr;
-}
+HWND DialerWindowOf(HANDLE process) { return FindWindowOf(GetProcessId(process), L"Form", L"VornadelZembrel V1.0"); }
 
 struct Installed {
     std::wstring folder;

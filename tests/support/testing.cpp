@@ -39,6 +39,15 @@ plat::UniqueHandle StartProgram(std::wstring commandLine, const wchar_t* dir) {
     return plat::UniqueHandle(pi.hProcess);
 }
 
+HWND FindWindowOf(DWORD pid, const wchar_t* cls, const wchar_t* caption) {
+    for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, cls, caption)) != nullptr;) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(w, &owner);
+        if (owner == pid) return w;
+    }
+    return nullptr;
+}
+
 int RunningProcesses(const wchar_t* exeName) {
     plat::UniqueFile snap(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     PROCESSENTRY32W e{};

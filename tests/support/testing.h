@@ -40,6 +40,9 @@ private:
 // Starts a command line in dir (nullptr: this one's); null when it could not.
 plat::UniqueHandle StartProgram(std::wstring commandLine, const wchar_t* dir = nullptr);
 
+// A top-level window of process pid, by class and/or caption; null when none.
+HWND FindWindowOf(DWORD pid, const wchar_t* cls, const wchar_t* caption);
+
 // How many processes of this exe name (case-insensitive) are running.
 int RunningProcesses(const wchar_t* exeName);
 

@@ -101,11 +101,8 @@ TEST_P(Download, SavesOnlyWholeProgramsAndSaysWhatHappened) {
     EXPECT_EQ(plat::OpenFormCount(), c.saved ? 2 : 1);
     EXPECT_EQ(ReadFileBytes(folder.File(L"vornadel.exe")), TempProgramFolder::kOldProgram);
     // The install step, when it started, is stopped before its copy is due.
-    for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, plat::kFormClassName, nullptr));) {
-        DWORD pid = 0;
-        GetWindowThreadProcessId(w, &pid);
-        if (pid == GetCurrentProcessId() && DestroyWindow(w)) w = nullptr;
-    }
+    while (HWND w = testing_support::FindWindowOf(GetCurrentProcessId(), plat::kFormClassName, nullptr))
+        if (!DestroyWindow(w)) break;
 }
 
 const auto kCaseName = [](const ::testing::TestParamInfo<DownloadCase>& info) { return info.param.name; };
