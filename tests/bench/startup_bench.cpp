@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -16,18 +17,6 @@ std::wstring Folder() {
     DWORD n = GetModuleFileNameW(nullptr, buf, MAX_PATH);
     std::wstring p(buf, n);
     return p.substr(0, p.find_last_of(L'\\'));
-}
-
-LONGLONG Now() {
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return t.QuadPart;
-}
-
-double Millis(LONGLONG ticks) {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return 1000.0 * static_cast<double>(ticks) / static_cast<double>(f.QuadPart);
 }
 
 bool FileHasData(const std::wstring& path) {
@@ -42,16 +31,12 @@ double TimeOne(const std::wstring& exe, const std::wstring& record) {
     STARTUPINFOW si{};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi{};
-    LONGLONG start = Now();
+    const auto start = std::chrono::steady_clock::now();
     if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return -1;
-    double ms = -1;
-    for (int i = 0; i < 20000; ++i) {
-        if (FileHasData(record)) {
-            ms = Millis(Now() - start);
-            break;
-        }
-        Sleep(1);
-    }
+    int waited = 0;
+    for (; waited < 20000 && !FileHasData(record); ++waited) Sleep(1);
+    const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
+    const double ms = waited < 20000 ? took.count() : -1;
     TerminateProcess(pi.hProcess, 0);
     WaitForSingleObject(pi.hProcess, 5000);
     CloseHandle(pi.hProcess);
@@ -84,10 +69,8 @@ int main() {
     TimeOne(dialer, record);  // warm the file cache
     TimeOne(minimal, record);
     for (int i = 0; i < runs; ++i) {
-        double a = TimeOne(dialer, record);
-        double b = TimeOne(minimal, record);
-        if (a >= 0) d.push_back(a);
-        if (b >= 0) m.push_back(b);
+        if (const double a = TimeOne(dialer, record); a >= 0) d.push_back(a);
+        if (const double b = TimeOne(minimal, record); b >= 0) m.push_back(b);
     }
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, "list.ini");
     DeleteFileW(record.c_str());

@@ -180,18 +180,7 @@ TEST_F(Look, DpiChangeLaysTheWindowOutAgainTakesTheSuggestedPlaceAndRemakesFonts
     for (int dpi : {start == 144 ? 96 : 144, start}) {
         SCOPED_TRACE(dpi);
         const HFONT labelFont = FontOf(C(IDC_CONNECTION_LABEL)), controlFont = FontOf(C(IDC_CONNECTION_NAME));
-        RECT now{};
-        GetWindowRect(hwnd_, &now);
-        // Where the system would put it: same corner, the client area at the new DPI.
-        RECT outer = plat::OuterRectForClientAt(0, 0, At(324, dpi), At(272, dpi), GetWindowLongW(hwnd_, GWL_STYLE),
-                                                0, dpi);
-        RECT suggested{now.left + 3, now.top + 5, now.left + 3 + outer.right - outer.left,
-                       now.top + 5 + outer.bottom - outer.top};
-        SendMessageW(hwnd_, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
-        PumpMessages(50);
-        RECT taken{};
-        GetWindowRect(hwnd_, &taken);
-        EXPECT_TRUE(EqualRect(&taken, &suggested)) << "the suggested rectangle taken";
+        ChangeDpi(hwnd_, 324, 272, dpi);
         ExpectPlaces(table, dpi);
         EXPECT_TRUE(FontOf(C(IDC_CONNECTION_LABEL)) != labelFont && FontOf(C(IDC_PASSWORD_LABEL)) == FontOf(C(IDC_CONNECTION_LABEL)));
         EXPECT_EQ(FontHeight(C(IDC_ACCOUNT_LABEL)), At(-14, dpi));

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -20,16 +21,6 @@ using namespace testing_support;
 namespace {
 
 std::wstring DialerExe() { return TestBinFolder() + L"\\dialer\\vornadel.exe"; }
-
-// A top-level window of the given process, by class and/or caption.
-HWND FindWindowOf(DWORD pid, const wchar_t* cls, const wchar_t* caption) {
-    for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, cls, caption)) != nullptr;) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(w, &owner);
-        if (owner == pid) return w;
-    }
-    return nullptr;
-}
 
 class InstalledDialer : public ::testing::Test {
 protected:
@@ -48,33 +39,20 @@ protected:
             TerminateProcess(process_.get(), 0);
             WaitForSingleObject(process_.get(), 5000);
         }
-        DeleteFileW((folder_ + L"\\vornadel.exe").c_str());
-        DeleteFileW((folder_ + L"\\rasdial.exe").c_str());
-        DeleteFileW((folder_ + L"\\update.exe").c_str());
-        DeleteFileW((folder_ + L"\\recorded.log").c_str());
-        RemoveDirectoryW(folder_.c_str());
+        std::error_code ec;
+        std::filesystem::remove_all(folder_, ec);
         RemoveSettingsFile();
         DeleteRunValue();
     }
 
     // Started from another current directory, as the Run key does.
-    plat::UniqueHandle Launch(DWORD* pid = nullptr) {
-        std::wstring cmd = L"\"" + folder_ + L"\\vornadel.exe\"";
-        STARTUPINFOW si{};
-        si.cb = sizeof(si);
-        PROCESS_INFORMATION pi{};
-        if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, TempFolder().c_str(), &si,
-                            &pi))
-            return {};
-        CloseHandle(pi.hThread);
-        if (pid) *pid = pi.dwProcessId;
-        return plat::UniqueHandle(pi.hProcess);
-    }
+    plat::UniqueHandle Launch() { return StartProgram(L"\"" + folder_ + L"\\vornadel.exe\"", TempFolder().c_str()); }
 
     // The main window once its start-up has run: shown, or (after the
     // start-up dial) hidden in the tray.
     HWND Start(bool hiddenInTray = false) {
-        process_ = Launch(&pid_);
+        process_ = Launch();
+        pid_ = GetProcessId(process_.get());
         HWND main = nullptr;
         PumpUntil([&] {
             main = FindWindowOf(pid_, nullptr, dialer::kMainCaption);
@@ -96,31 +74,15 @@ DWORD ExitCode(HANDLE process) {
     return code;
 }
 
-HWND FieldOf(HWND main, int id) { return plat::FindControl(main, id); }
+void SetField(HWND main, int id, const wchar_t* text) { SetWindowTextW(plat::FindControl(main, id), text); }
 
 }  // namespace
-
-TEST_F(InstalledDialer, ClosingSavesTheFieldsAndEnds) {
-    WriteSettingsFileBytes("[Option]\r\nText1=ADSL\r\n");
-    HWND main = Start();
-    ASSERT_TRUE(main);
-    SendMessageW(FieldOf(main, dialer::IDC_CONNECTION_NAME), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"新 连接"));
-    SendMessageW(FieldOf(main, dialer::IDC_ACCOUNT), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"user02"));
-    SendMessageW(FieldOf(main, dialer::IDC_PASSWORD), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"secret"));
-    PostMessageW(main, WM_CLOSE, 0, 0);
-    ASSERT_TRUE(WaitForExit(10000));
-    std::string ini = ReadSettingsFileBytes();
-    EXPECT_NE(ini.find("Text1=\xD0\xC2 \xC1\xAC\xBD\xD3"), std::string::npos) << ini;  // GBK
-    EXPECT_NE(ini.find("Text2=user02"), std::string::npos) << ini;
-    EXPECT_NE(ini.find("Text3=secret"), std::string::npos);
-    EXPECT_EQ(ini.find("Vornadel"), std::string::npos) << "flags are not written at exit";
-}
 
 TEST_F(InstalledDialer, KilledFromOutsideSavesNothing) {
     WriteSettingsFileBytes("[Option]\r\nText1=ADSL\r\n");
     HWND main = Start();
     ASSERT_TRUE(main);
-    SendMessageW(FieldOf(main, dialer::IDC_ACCOUNT), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"user02"));
+    SetField(main, dialer::IDC_ACCOUNT, L"user02");
     TerminateProcess(process_.get(), 0);
     ASSERT_TRUE(WaitForExit(5000));
     EXPECT_EQ(ReadSettingsFileBytes(), "[Option]\r\nText1=ADSL\r\n");
@@ -185,21 +147,36 @@ TEST_F(InstalledDialer, SecondStartShowsTheFirstFromTheTrayAndEnds) {
     EXPECT_FALSE(WaitForExit(0));
 }
 
-TEST_F(InstalledDialer, CloseWhileTheTrayMenuIsOpenSavesAndEnds) {
+// Closed as the updater closes it, with the tray menu open (true) or not:
+// the menu's loop ends first, then the fields are saved and it ends.
+class ClosedDialer : public InstalledDialer, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(ClosedDialer, SavesTheFieldsAndEnds) {
     WriteSettingsFileBytes("[Option]\r\nText1=ADSL\r\n");
     HWND main = Start();
     ASSERT_TRUE(main);
-    SendMessageW(FieldOf(main, dialer::IDC_ACCOUNT), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"user05"));
-    PostMessageW(main, kTrayCallbackMessage, dialer::kTrayIconId, WM_RBUTTONDOWN);
-    ASSERT_TRUE(PumpUntil([&] {
-        HWND menu = FindWindowOf(pid_, L"#32768", nullptr);
-        return menu && IsWindowVisible(menu);
-    }));
+    SetField(main, dialer::IDC_CONNECTION_NAME, L"新 连接");
+    SetField(main, dialer::IDC_ACCOUNT, L"user02");
+    SetField(main, dialer::IDC_PASSWORD, L"secret");
+    if (GetParam()) {
+        PostMessageW(main, kTrayCallbackMessage, dialer::kTrayIconId, WM_RBUTTONDOWN);
+        ASSERT_TRUE(PumpUntil([&] {
+            HWND menu = FindWindowOf(pid_, L"#32768", nullptr);
+            return menu && IsWindowVisible(menu);
+        }));
+    }
     PostMessageW(main, WM_CLOSE, 0, 0);
     ASSERT_TRUE(WaitForExit(10000));
     EXPECT_EQ(ExitCode(process_.get()), 0u);
-    EXPECT_NE(ReadSettingsFileBytes().find("Text2=user05"), std::string::npos);
+    std::string ini = ReadSettingsFileBytes();
+    EXPECT_NE(ini.find("Text1=\xD0\xC2 \xC1\xAC\xBD\xD3"), std::string::npos) << ini;  // GBK
+    EXPECT_NE(ini.find("Text2=user02"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("Text3=secret"), std::string::npos);
+    EXPECT_EQ(ini.find("Vornadel"), std::string::npos) << "flags are not written at exit";
 }
+
+INSTANTIATE_TEST_SUITE_P(TrayMenu, ClosedDialer, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Open" : "Closed"; });
 
 namespace {
 // A form that refuses to be made after its window exists, as one whose

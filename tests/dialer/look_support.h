@@ -65,6 +65,21 @@ inline void ExpectRect(const Rect& got, const Rect& px96, int dpi = Dpi()) {
         EXPECT_NEAR(got[i], At(px96[i], dpi), 1) << "coordinate " << i << " at " << dpi << " DPI";
 }
 
+// The change of DPI the system sends: the window moved a little, its client
+// area at the new DPI; the window takes the suggested rectangle whole.
+inline void ChangeDpi(HWND hwnd, int clientW96, int clientH96, int dpi) {
+    RECT now{}, taken{};
+    GetWindowRect(hwnd, &now);
+    const RECT outer = plat::OuterRectForClientAt(0, 0, At(clientW96, dpi), At(clientH96, dpi),
+                                                  GetWindowLongW(hwnd, GWL_STYLE), 0, dpi);
+    RECT suggested{now.left + 3, now.top + 5, now.left + 3 + outer.right - outer.left,
+                   now.top + 5 + outer.bottom - outer.top};
+    SendMessageW(hwnd, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+    PumpMessages(50);
+    GetWindowRect(hwnd, &taken);
+    EXPECT_TRUE(EqualRect(&taken, &suggested)) << "the suggested rectangle taken";
+}
+
 // The size of an icon's picture.
 inline int IconWidth(HICON icon) {
     ICONINFO info{};

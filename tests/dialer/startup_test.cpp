@@ -4,13 +4,7 @@
 #include "platform/module_path.h"
 
 using namespace testing_support;
-using dialer::IDC_AUTOSTART;
-using dialer::IDC_AUTO_REDIAL;
-using dialer::IDC_CONNECTION_NAME;
-using dialer::IDC_ACCOUNT;
-using dialer::IDC_PASSWORD;
-using dialer::IDC_AUTOSTART_FLAG;
-using dialer::IDC_REDIAL_FLAG;
+using namespace dialer;
 
 TEST_F(DialerWindowTest, FirstStartWithoutSettingsFile) {
     ASSERT_TRUE(Open());
@@ -129,7 +123,7 @@ TEST_F(DialerWindowTest, CheckBoxesSwitchRunValueTimerAndFlags) {
     EXPECT_NE(ReadSettingsFileBytes().find("Vornadel1=0"), std::string::npos);
     // Removing a value that is already gone still counts as done.
     Click(IDC_AUTOSTART);
-    DeleteRunValue();
+    testing_support::DeleteRunValue();
     Click(IDC_AUTOSTART);
     EXPECT_NE(ReadSettingsFileBytes().find("Vornadel1=0"), std::string::npos);
 

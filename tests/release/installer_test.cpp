@@ -7,11 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <sstream>
 #include <string>
 
 #include "dialer/autostart.h"
 #include "dialer/main_window.h"
+#include "platform/controls.h"
 #include "platform/handles.h"
 #include "tests/support/testing.h"
 
@@ -52,13 +52,6 @@ std::wstring TestDesktop() {
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-std::string Bytes(const std::wstring& path) {
-    std::ifstream in(path.c_str(), std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 // A started program; one still running when the test ends is ended, as it
 // would otherwise keep the test's output open.
 struct Process {
@@ -70,15 +63,7 @@ struct Process {
     explicit operator bool() const { return static_cast<bool>(handle); }
 };
 
-Process Start(std::wstring commandLine) {
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        return Process{};
-    CloseHandle(pi.hThread);
-    return Process{plat::UniqueHandle(pi.hProcess)};
-}
+Process Start(std::wstring commandLine) { return Process{StartProgram(std::move(commandLine))}; }
 
 bool Ended(HANDLE process) { return WaitForSingleObject(process, 0) == WAIT_OBJECT_0; }
 
@@ -93,9 +78,9 @@ DWORD Install(const std::wstring& folder) {
 
 bool KeyExists(const wchar_t* key) {
     HKEY raw = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, key, 0, KEY_READ, &raw) != ERROR_SUCCESS) return false;
+    const bool found = RegOpenKeyExW(HKEY_CURRENT_USER, key, 0, KEY_READ, &raw) == ERROR_SUCCESS;
     plat::UniqueRegKey owner(raw);
-    return true;
+    return found;
 }
 
 // The uninstaller runs on as a copy of itself; the key goes last.
@@ -131,21 +116,7 @@ std::wstring ShortcutTarget(const std::wstring& lnk) {
     return target;
 }
 
-HWND DialerWindowOf(HANDLE process) {
-    HWND w = nullptr;
-    while ((w = FindWindowExW(nullptr, w, L"Form", L"VornadelZembrel V1.0")) != nullptr) {
-        DWORD pid = 0;
-        GetWindowThreadProcessId(w, &pid);
-        if (pid == GetProcessId(process)) return w;
-    }
-    return nullptr;
-}
-
-BOOL CALLBACK FindConnectionName(HWND child, LPARAM found) {
-    if (GetDlgCtrlID(child) != dialer::IDC_CONNECTION_NAME) return TRUE;
-    *reinterpret_cast<HWND*>(found) = child;
-    return FALSE;
-}
+HWND DialerWindowOf(HANDLE process) { return FindWindowOf(GetProcessId(process), L"Form", L"VornadelZembrel V1.0"); }
 
 struct Installed {
     std::wstring folder;
@@ -189,7 +160,7 @@ TEST_P(InstallCycle, InstallsStartsAndUninstallsCleanly) {
     for (const wchar_t* name : kPayload) {
         const std::wstring source = std::wstring(name) == L"README-zh.txt" ? DosPath(VORNADEL_USAGE_TEXT)
                                                                           : DosPath(VORNADEL_DIST) + L"\\" + name;
-        EXPECT_TRUE(Bytes(in.file(name)) == Bytes(source)) << name;
+        EXPECT_TRUE(ReadFileBytes(in.file(name)) == ReadFileBytes(source)) << name;
     }
     EXPECT_TRUE(Exists(in.file(L"uninstall.exe")));
     EXPECT_EQ(ShortcutTarget(programs_ + L"\\Vornadel.lnk"), in.file(L"vornadel.exe"));
@@ -211,7 +182,7 @@ TEST_P(InstallCycle, InstallsStartsAndUninstallsCleanly) {
     EXPECT_EQ(UninstallNumber(L"NoRepair"), 1u);
     size_t bytes = 0;
     for (const wchar_t* name : {L"vornadel.exe", L"update.exe", L"xptray.ico", L"README-zh.txt", L"uninstall.exe"})
-        bytes += Bytes(in.file(name)).size();
+        bytes += ReadFileBytes(in.file(name)).size();
     EXPECT_NEAR(static_cast<double>(UninstallNumber(L"EstimatedSize")), bytes / 1024.0, 8.0);
 
     // The installed dialer starts (no settings: its window stays up).
@@ -248,26 +219,18 @@ TEST_F(InstallerTest, UpgradeClosesTheRunningDialerAndReplacesItsFiles) {
     ASSERT_EQ(Install(L""), 0u);
     WriteSettingsFileBytes("[Option]\r\nText1=BeforeUpgrade\r\n");
     auto dialer = Start(L"\"" + in.file(L"vornadel.exe") + L"\"");
-    HWND nameField = nullptr;
-    ASSERT_TRUE(PumpUntil(
-        [&] {
-            HWND window = DialerWindowOf(dialer.get());
-            if (!window || !IsWindowVisible(window)) return false;
-            EnumChildWindows(window, FindConnectionName, reinterpret_cast<LPARAM>(&nameField));
-            return nameField != nullptr;
-        },
-        20000));
+    HWND window = nullptr;
+    ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(window = DialerWindowOf(dialer.get())); }, 20000));
+    HWND nameField = plat::FindControl(window, dialer::IDC_CONNECTION_NAME);
+    ASSERT_TRUE(nameField);
     SendMessageW(nameField, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"TypedBeforeUpgrade"));
-    {
-        std::ofstream stale(in.file(L"update.exe").c_str(), std::ios::binary | std::ios::trunc);
-        stale << "an older updater";
-    }
+    std::ofstream(in.file(L"update.exe").c_str(), std::ios::binary | std::ios::trunc) << "an older updater";
 
     ASSERT_EQ(Install(L""), 0u);
     EXPECT_TRUE(Ended(dialer.get()));
     EXPECT_NE(ReadSettingsFileBytes().find("Text1=TypedBeforeUpgrade"), std::string::npos);
     for (const wchar_t* name : {L"vornadel.exe", L"update.exe"})
-        EXPECT_TRUE(Bytes(in.file(name)) == Bytes(DosPath(VORNADEL_DIST) + L"\\" + name)) << name;
+        EXPECT_TRUE(ReadFileBytes(in.file(name)) == ReadFileBytes(DosPath(VORNADEL_DIST) + L"\\" + name)) << name;
     ASSERT_TRUE(Uninstall(in.folder));
 }
 

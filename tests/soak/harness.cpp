@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <iterator>
 #include <vector>
 
@@ -89,11 +88,6 @@ void Report(const char* run, const std::string& work, const Usage& start, const 
     EXPECT_LE(end.handles - start.handles, margin.handles) << run << ": kernel handles grew";
     EXPECT_LE(end.gdi - start.gdi, margin.gdi) << run << ": GDI objects grew";
     EXPECT_LE(end.privateKb - start.privateKb, margin.privateKb) << run << ": private memory grew";
-}
-
-std::string ReadFileBytes(const std::wstring& path) {
-    std::ifstream in(path.c_str(), std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 std::string Random::Bytes(size_t n) {

@@ -37,8 +37,6 @@ struct Margin {
 // current test when the end is more than the margin above the start.
 void Report(const char* run, const std::string& work, const Usage& start, const Usage& end, Margin margin = {});
 
-std::string ReadFileBytes(const std::wstring& path);
-
 // Deterministic bytes for the fuzz cases (xorshift), so a failing seed can
 // be replayed.
 class Random {

@@ -54,7 +54,7 @@ protected:
         });
         EXPECT_TRUE(ended) << "the download never ended";
         const bool exists = GetFileAttributesW(saved.c_str()) != INVALID_FILE_ATTRIBUTES;
-        EXPECT_TRUE(!exists || soak::ReadFileBytes(saved) == (program ? *program : exe_)) << "a program that is not whole was kept";
+        EXPECT_TRUE(!exists || testing_support::ReadFileBytes(saved) == (program ? *program : exe_)) << "a program that is not whole was kept";
         EXPECT_EQ(complete, exists);
         ++cases_;
         whole_ += exists;
@@ -64,7 +64,7 @@ protected:
     }
     std::string Length(size_t n) { return "Content-Length: " + std::to_string(n) + "\r\n"; }
 
-    const std::string exe_ = soak::ReadFileBytes(testing_support::TestBinFolder() + L"\\bench\\minimal_window.exe");
+    const std::string exe_ = testing_support::ReadFileBytes(testing_support::TestBinFolder() + L"\\bench\\minimal_window.exe");
     soak::RawServer server_;
     int cases_ = 0, whole_ = 0;
 };

@@ -55,7 +55,7 @@ private:
 };
 
 TEST(ParserFuzz, SignatureAcceptsOnlyStrictDerOfTwoPositiveIntegers) {
-    const std::string valid = soak::ReadFileBytes(std::wstring(VORNADEL_TEST_KEY_DIR) + L"\\signed.bin.sig");
+    const std::string valid = testing_support::ReadFileBytes(std::wstring(VORNADEL_TEST_KEY_DIR) + L"\\signed.bin.sig");
     ASSERT_FALSE(valid.empty());
     FencedBuffer fence;
     RS rs{};
@@ -99,7 +99,7 @@ size_t LastSectionEnd(const std::string& pe) {
 }
 
 TEST(ParserFuzz, ProgramCheckOnTruncatedAndMutatedPrograms) {
-    const std::string exe = soak::ReadFileBytes(testing_support::TestBinFolder() + L"\\rasdial.exe");
+    const std::string exe = testing_support::ReadFileBytes(testing_support::TestBinFolder() + L"\\rasdial.exe");
     ASSERT_GT(exe.size(), 4096u);
     const std::wstring path = testing_support::TempFolder() + L"\\vornadel-fuzz.exe";
     const auto check = [&](const std::string& bytes) {

@@ -59,8 +59,8 @@ TEST(Soak, UpdaterCyclesWithFaults) {
     const std::wstring bin = testing_support::TestBinFolder(), folder = bin + L"\\soak";
     const std::wstring updater = folder + L"\\update.exe", dialer = folder + L"\\vornadel.exe";
     // Two programs that take turns as the new version.
-    const std::string programs[] = {soak::ReadFileBytes(bin + L"\\bench\\minimal_window.exe"),
-                                    soak::ReadFileBytes(bin + L"\\rasdial.exe")};
+    const std::string programs[] = {testing_support::ReadFileBytes(bin + L"\\bench\\minimal_window.exe"),
+                                    testing_support::ReadFileBytes(bin + L"\\rasdial.exe")};
     const std::string& a = programs[0];
     const std::string faults[] = {
         Answer("200 OK", a.substr(0, a.size() / 2) + std::string(10, '\0')).substr(0, a.size() / 2 + 90),  // cut
@@ -98,7 +98,7 @@ TEST(Soak, UpdaterCyclesWithFaults) {
             EnumWindows(CloseForm, 0);
         }
         ASSERT_TRUE(testing_support::PumpUntil(exited, 30000)) << "the updater did not end";
-        const std::string now = soak::ReadFileBytes(dialer);
+        const std::string now = testing_support::ReadFileBytes(dialer);
         if (fault) {
             EXPECT_TRUE(now == current) << "a faulty download changed the program";
             ++faulty;

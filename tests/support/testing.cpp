@@ -2,8 +2,10 @@
 
 #include <tlhelp32.h>
 
+#include "platform/handles.h"
+
 #include <fstream>
-#include <sstream>
+#include <iterator>
 
 namespace testing_support {
 
@@ -28,14 +30,31 @@ bool PumpUntil(const std::function<bool()>& pred, DWORD timeoutMs) {
     return true;
 }
 
+plat::UniqueHandle StartProgram(std::wstring commandLine, const wchar_t* dir) {
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, dir, &si, &pi)) return {};
+    CloseHandle(pi.hThread);
+    return plat::UniqueHandle(pi.hProcess);
+}
+
+HWND FindWindowOf(DWORD pid, const wchar_t* cls, const wchar_t* caption) {
+    for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, cls, caption)) != nullptr;) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(w, &owner);
+        if (owner == pid) return w;
+    }
+    return nullptr;
+}
+
 int RunningProcesses(const wchar_t* exeName) {
-    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snap == INVALID_HANDLE_VALUE) return 0;
+    plat::UniqueFile snap(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     PROCESSENTRY32W e{};
     e.dwSize = sizeof(e);
     int n = 0;
-    for (BOOL ok = Process32FirstW(snap, &e); ok; ok = Process32NextW(snap, &e)) n += lstrcmpiW(e.szExeFile, exeName) == 0;
-    CloseHandle(snap);
+    for (BOOL ok = snap && Process32FirstW(snap.get(), &e); ok; ok = Process32NextW(snap.get(), &e))
+        n += lstrcmpiW(e.szExeFile, exeName) == 0;
     return n;
 }
 
@@ -73,31 +92,16 @@ std::vector<std::wstring> CommandRecord::Lines() const {
     return lines;
 }
 
+// Lines "show<TAB>command line" in UTF-8, appended by the recorders.
 std::vector<StartedCommand> CommandRecord::Entries() const {
     std::vector<StartedCommand> lines;
-    HANDLE f = CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                           0, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return lines;
-    std::string bytes;
-    char buf[4096];
-    DWORD got = 0;
-    while (ReadFile(f, buf, sizeof(buf), &got, nullptr) && got > 0) bytes.append(buf, got);
-    CloseHandle(f);
-    std::istringstream in(bytes);
-    std::string line;
-    while (std::getline(in, line)) {
-        int n = MultiByteToWideChar(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), nullptr, 0);
-        std::wstring w(static_cast<size_t>(n), L'\0');
-        MultiByteToWideChar(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), w.data(), n);
-        StartedCommand c;
-        size_t tab = w.find(L'\t');
-        if (tab != std::wstring::npos) {
-            c.show = _wtoi(w.substr(0, tab).c_str());
-            c.commandLine = w.substr(tab + 1);
-        } else {
-            c.commandLine = w;
-        }
-        lines.push_back(c);
+    std::ifstream in(path_.c_str(), std::ios::binary);
+    for (std::string line; std::getline(in, line);) {
+        std::wstring w(line.size(), L'\0');
+        const int n = static_cast<int>(line.size());
+        w.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, line.data(), n, w.data(), n)));
+        const size_t tab = w.find(L'\t');
+        lines.push_back({tab == std::wstring::npos ? -1 : _wtoi(w.c_str()), w.substr(tab + 1)});
     }
     return lines;
 }
@@ -119,12 +123,14 @@ void RemoveSettingsFile() {
     DeleteFileW(SettingsFilePath().c_str());
 }
 
+std::string ReadFileBytes(const std::wstring& path) {
+    std::ifstream in(path.c_str(), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
 std::string ReadSettingsFileBytes() {
     WritePrivateProfileStringW(nullptr, nullptr, nullptr, L"list.ini");
-    std::ifstream in(SettingsFilePath().c_str(), std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return ReadFileBytes(SettingsFilePath());
 }
 
 void WriteSettingsFileBytes(const std::string& bytes) {
@@ -137,48 +143,13 @@ static const wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\
 
 RegValue ReadRunValue() {
     RegValue v;
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return v;
     wchar_t buf[2048] = {};
     DWORD size = sizeof(buf) - sizeof(wchar_t);
-    if (RegQueryValueExW(key, L"Quendrik", nullptr, &v.type, reinterpret_cast<BYTE*>(buf), &size) == ERROR_SUCCESS) {
-        v.found = true;
-        v.data = buf;
-    }
-    RegCloseKey(key);
+    v.found = !RegGetValueW(HKEY_CURRENT_USER, kRunKey, L"Quendrik", RRF_RT_ANY | RRF_NOEXPAND, &v.type, buf, &size);
+    v.data = buf;
     return v;
 }
 
-void DeleteRunValue() {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
-    RegDeleteValueW(key, L"Quendrik");
-    RegCloseKey(key);
-}
-
-VersionInfo ReadVersionInfo(const std::wstring& exe) {
-    VersionInfo v;
-    DWORD size = GetFileVersionInfoSizeW(exe.c_str(), nullptr);
-    if (!size) return v;
-    v.data.resize(size);
-    if (!GetFileVersionInfoW(exe.c_str(), 0, size, v.data.data())) return v;
-    VS_FIXEDFILEINFO* fixed = nullptr;
-    UINT len = 0;
-    if (!VerQueryValueW(v.data.data(), L"\\", reinterpret_cast<void**>(&fixed), &len) || !fixed) return v;
-    v.found = true;
-    v.fileMS = fixed->dwFileVersionMS;
-    v.fileLS = fixed->dwFileVersionLS;
-    v.productMS = fixed->dwProductVersionMS;
-    v.productLS = fixed->dwProductVersionLS;
-    return v;
-}
-
-std::wstring VersionInfo::Text(const wchar_t* name) const {
-    void* text = nullptr;
-    UINT len = 0;
-    std::wstring path = std::wstring(L"\\StringFileInfo\\080404B0\\") + name;
-    if (data.empty() || !VerQueryValueW(data.data(), path.c_str(), &text, &len) || !text) return L"<missing>";
-    return static_cast<const wchar_t*>(text);
-}
+void DeleteRunValue() { RegDeleteKeyValueW(HKEY_CURRENT_USER, kRunKey, L"Quendrik"); }
 
 }  // namespace testing_support

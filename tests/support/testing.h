@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/handles.h"
+
 namespace testing_support {
 
 // Handles pending messages of this thread for about ms milliseconds.
@@ -35,8 +37,17 @@ private:
     std::wstring path_;
 };
 
+// Starts a command line in dir (nullptr: this one's); null when it could not.
+plat::UniqueHandle StartProgram(std::wstring commandLine, const wchar_t* dir = nullptr);
+
+// A top-level window of process pid, by class and/or caption; null when none.
+HWND FindWindowOf(DWORD pid, const wchar_t* cls, const wchar_t* caption);
+
 // How many processes of this exe name (case-insensitive) are running.
 int RunningProcesses(const wchar_t* exeName);
+
+// A file's bytes, empty when it is missing.
+std::string ReadFileBytes(const std::wstring& path);
 
 // Folder of the running test executable (where the fixtures are).
 std::wstring TestBinFolder();
@@ -57,15 +68,5 @@ struct RegValue {
 };
 RegValue ReadRunValue();
 void DeleteRunValue();
-
-// The version resource of a program file: its fixed versions and the texts
-// of its Simplified Chinese block (080404B0).
-struct VersionInfo {
-    bool found = false;
-    DWORD fileMS = 0, fileLS = 0, productMS = 0, productLS = 0;
-    std::vector<BYTE> data;
-    std::wstring Text(const wchar_t* name) const;  // "<missing>" when absent
-};
-VersionInfo ReadVersionInfo(const std::wstring& exe);
 
 }  // namespace testing_support

@@ -101,45 +101,18 @@ TEST_P(Download, SavesOnlyWholeProgramsAndSaysWhatHappened) {
     EXPECT_EQ(plat::OpenFormCount(), c.saved ? 2 : 1);
     EXPECT_EQ(ReadFileBytes(folder.File(L"vornadel.exe")), TempProgramFolder::kOldProgram);
     // The install step, when it started, is stopped before its copy is due.
-    for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, plat::kFormClassName, nullptr));) {
-        DWORD pid = 0;
-        GetWindowThreadProcessId(w, &pid);
-        if (pid == GetCurrentProcessId() && DestroyWindow(w)) w = nullptr;
-    }
+    while (HWND w = testing_support::FindWindowOf(GetCurrentProcessId(), plat::kFormClassName, nullptr))
+        if (!DestroyWindow(w)) break;
 }
 
 const auto kCaseName = [](const ::testing::TestParamInfo<DownloadCase>& info) { return info.param.name; };
 INSTANTIATE_TEST_SUITE_P(Answers, Download, ::testing::ValuesIn(kCases), kCaseName);
 INSTANTIATE_TEST_SUITE_P(Signatures, Download, ::testing::ValuesIn(kSignedCases), kCaseName);
 
-namespace {
-HWND g_cancel = nullptr;
-// What a click on 取消下载 sends, once the receive loop is running.
-void CALLBACK CancelWhenReceiving(HWND, UINT, UINT_PTR, DWORD) {
-    if (g_cancel && IsWindow(g_cancel) && SendMessageW(GetDlgItem(g_cancel, updater::IDC_PROGRESS), PBM_GETPOS, 0, 0)) {
-        PostMessageW(g_cancel, WM_COMMAND, MAKEWPARAM(updater::IDC_CANCEL, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(g_cancel, updater::IDC_CANCEL)));
-        g_cancel = nullptr;
-    }
-}
-}  // namespace
-
-TEST(DownloadCancel, WhileReceivingLeavesNoPartialFile) {
-    TempProgramFolder folder;
-    HWND hwnd = g_cancel = DownloadWindow::Create({ServerUrl(L"/drip/vornadel.exe"), folder.path, true})->hwnd();
-    UINT_PTR timer = SetTimer(nullptr, 0, 20, CancelWhenReceiving);
-    ASSERT_TRUE(PumpUntil([&] { return !IsWindow(hwnd); }, 20000));
-    KillTimer(nullptr, timer);
-    EXPECT_EQ(g_cancel, nullptr) << "closed before the receive loop ran";
-    testing_support::PumpMessages(200);
-    EXPECT_EQ(plat::OpenFormCount(), 0);
-    EXPECT_EQ(FilesIn(folder.File(L"download")), std::vector<std::wstring>{});
-    EXPECT_EQ(ReadFileBytes(folder.File(L"vornadel.exe")), TempProgramFolder::kOldProgram);
-}
-
 // A server that goes silent after half the body: the window keeps answering
 // (asked from another thread, as the system and other programs ask), and
-// 取消下载 (true) or the close box (false) ends the transfer at once.
+// 取消下载 (true) or the close box (false) ends the transfer at once and
+// leaves no partial file.
 class DownloadStall : public ::testing::TestWithParam<bool> {};
 
 TEST_P(DownloadStall, WindowKeepsAnsweringAndCancelEndsTheTransferAtOnce) {
@@ -189,21 +162,6 @@ TEST_P(DownloadStall, WindowKeepsAnsweringAndCancelEndsTheTransferAtOnce) {
 
 INSTANTIATE_TEST_SUITE_P(CancelOrClose, DownloadStall, ::testing::Bool(),
                          [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "Cancel" : "CloseBox"; });
-
-// The updater built with key A, run as a program: a signed update installs.
-TEST(SignedUpdater, TheBuiltProgramInstallsASignedUpdate) {
-    TempProgramFolder folder;
-    const std::wstring updater = folder.File(L"update.exe");
-    ASSERT_TRUE(CopyFileW((testing_support::TestBinFolder() + L"\\updater\\loopback_signed\\update.exe").c_str(),
-                          updater.c_str(), FALSE));
-    PROCESS_INFORMATION pi = Start(updater, L"\"" + updater + L"\"", folder.path.c_str());
-    plat::UniqueHandle process(pi.hProcess);
-    ASSERT_TRUE(process);
-    MessageBoxAnswerer answerer({IDOK, IDNO}, pi.dwProcessId);
-    ASSERT_TRUE(PumpUntil([&] { return WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0; }, 40000));
-    EXPECT_EQ(answerer.boxes.size(), 2u);
-    EXPECT_TRUE(ReadFileBytes(folder.File(L"vornadel.exe")) == ReadFileBytes(ServedProgram()));
-}
 
 // A copy in a folder the user cannot write to fetches nothing and says why.
 TEST(DownloadStart, UnwritableFolderIsNamedAndNothingIsFetched) {

@@ -19,7 +19,7 @@ CASES = {"normal": (10000, True, 10000, 0), "small": (500, True, 500, 0), "multi
          "nolength": (3000, False, 3000, 0), "short": (8000, True, 3000, 0), "drip": (3000, True, 3000, 0.02),
          "big": (BIG, True, BIG, 0), "stall": (500 * 1024, True, 256 * 1024, None)}
 # name: Content-Length sent; bodies made from EXE by special_body
-SPECIAL = {"wholeexe": False, "cutexe": False, "otherkind": True, "mzjunk": False}
+SPECIAL = {"cutexe": False, "otherkind": True, "mzjunk": False}
 SIGNED = {"valid", "changed", "keyb", "missing", "empty", "truncated", "garbage", "trailing", "oversized"}
 
 
@@ -42,8 +42,6 @@ def program(exe, size):
 
 
 def special_body(exe, kind):
-    if kind == "wholeexe":
-        return exe
     if kind == "cutexe":
         return exe[:len(exe) * 2 // 3]
     if kind == "otherkind":  # built for the other of the two kinds of PC

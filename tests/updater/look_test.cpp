@@ -47,15 +47,7 @@ TEST(UpdaterLook, DownloadAndInstallWindowsScaleWithTheDpiAndFollowAChange) {
 
     for (int dpi : {start == 144 ? 96 : 144, start}) {
         SCOPED_TRACE(dpi);
-        RECT now{};
-        GetWindowRect(w, &now);
-        RECT outer = plat::OuterRectForClientAt(0, 0, At(371, dpi), At(48, dpi), GetWindowLongW(w, GWL_STYLE), 0, dpi);
-        RECT suggested{now.left, now.top, now.left + outer.right - outer.left, now.top + outer.bottom - outer.top};
-        SendMessageW(w, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
-        // The frame stays drawn at the display's real DPI here: the whole rectangle is what was suggested.
-        RECT taken{};
-        GetWindowRect(w, &taken);
-        EXPECT_TRUE(EqualRect(&taken, &suggested));
+        look_testing::ChangeDpi(w, 371, 48, dpi);
         look_testing::ExpectPlaces(table, dpi);
         look_testing::ExpectIconsAt(w, dpi);
         LOGFONTW lf{};

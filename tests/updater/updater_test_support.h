@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <ostream>
 #include <string>
 #include <tuple>
@@ -20,14 +19,10 @@ namespace updater_test {
 
 namespace fs = std::filesystem;
 using testing_support::PumpUntil;
+using testing_support::ReadFileBytes;
 
 inline std::wstring ServerUrl(const std::wstring& path) {
     return L"http://127.0.0.1:" + std::to_wstring(VORNADEL_TEST_HTTP_PORT) + path;
-}
-
-inline std::string ReadFileBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 // The program the server serves as the new dialer.
@@ -60,16 +55,6 @@ inline std::vector<std::wstring> FilesIn(const fs::path& folder) {
     return names;
 }
 
-// Starts exe in dir (nullptr: this one); pi.hProcess is null when it could not start.
-inline PROCESS_INFORMATION Start(const std::wstring& exe, std::wstring cmdline, const wchar_t* dir = nullptr) {
-    STARTUPINFOW si{};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi{};
-    if (CreateProcessW(exe.c_str(), cmdline.data(), nullptr, nullptr, FALSE, 0, nullptr, dir, &si, &pi))
-        CloseHandle(pi.hThread);
-    return pi;
-}
-
 // A fresh folder standing for the updater's own folder, holding an old dialer.
 struct TempProgramFolder {
     TempProgramFolder() {
@@ -95,7 +80,7 @@ public:
         log = testing_support::TempFolder() + L"\\vornadel-standin-" + std::to_wstring(++count_) + L".log";
         DeleteFileW(log.c_str());
         const std::wstring path = testing_support::TestBinFolder() + L"\\updater\\" + exe;
-        process_.reset(Start(path, L"\"" + path + L"\" " + (ignoreClose ? L"--ignore-close " : L"") + log).hProcess);
+        process_ = testing_support::StartProgram(L"\"" + path + L"\" " + (ignoreClose ? L"--ignore-close " : L"") + log);
         if (process_ && !PumpUntil([&] { return ReadFileBytes(log).rfind("start\n", 0) == 0; }, 15000))
             process_.reset();
     }
