@@ -1,6 +1,10 @@
 #!/usr/bin/env bash
-# Builds the test build and runs every benchmark under the Wine test bed.
-# Prints figures only; nothing here passes or fails on speed.
+# Builds the test build and runs every benchmark under the Wine test bed:
+# the dialer's start-up against a bare window program, a skinned button's
+# paint and fade step, and the updater's download throughput next to curl's
+# on the same files from one loopback server, with its peak memory at two
+# sizes (it should not grow). Prints figures only; nothing here passes or
+# fails on speed.
 #   bash scripts/bench.sh
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -8,13 +12,25 @@ build=$root/build/x64
 
 bash "$root/scripts/build.sh"
 
-"$root/scripts/testbed.sh" "$build" sh -c '
-  cd "$1/testbin"
+"$root/scripts/testbed.sh" "$build" bash -c '
+  set -euo pipefail
+  root=$1 build=$2 bin=$2/testbin server=$1/tests/updater/http_server.py
   echo "== dialer start-up"
-  "$WINELOADER" startup_bench.exe
+  (cd "$bin" && "$WINELOADER" startup_bench.exe)
   echo "== skinned button paint and fade"
-  "$WINELOADER" skin_bench.exe
-' _ "$build"
+  (cd "$bin" && "$WINELOADER" skin_bench.exe)
 
-echo "== updater download"
-bash "$root/tests/updater/run_benchmark.sh" "$build"
+  echo "== updater download"
+  work=$(mktemp -d)
+  port=$(python3 -c "import socket; s=socket.socket(); s.bind((\"127.0.0.1\",0)); print(s.getsockname()[1])")
+  trap "python3 \"$server\" stop \"$work/pid\"; rm -rf \"$work\"" EXIT
+  python3 "$server" start "$port" "$work/pid" "$bin/updater/standin/vornadel.exe" >/dev/null
+  for size in 5242880 20971520; do
+    url="http://127.0.0.1:$port/bench/$size"
+    read -r bytes secs <<<"$(curl -s -o /dev/null -w "%{size_download} %{time_total}" "$url")"
+    line=$("$WINELOADER" "$bin/updater/updater_benchmark.exe" "$url" "${url%/*}/500" | tr -d "\r")
+    awk -v b="$bytes" -v s="$secs" -v l="$line" -v n="$size" "BEGIN { c = b / s / 1e6; match(l, /[0-9.]+ MB\\/s/)
+      printf \"size %s bytes\\n  curl: %d bytes in %s s = %.1f MB/s\\n  %s\\n  updater/curl throughput: %.3f\\n\",
+             n, b, s, c, l, substr(l, RSTART, RLENGTH - 5) / c }"
+  done
+' _ "$root" "$build"
