@@ -98,16 +98,16 @@ Window* Window::FromHandle(HWND hwnd) {
     return reinterpret_cast<Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
 }
 
-HWND Window::CreateFormWindow(const FormSpec& spec, CreateContext& context) {
+HWND Window::CreateFormWindow(const FormSpec& shape, CreateContext& context) {
     if (!EnsureWindowClass(kFormClassName, &Window::Proc, COLOR_BTNFACE + 1, 0, CS_DBLCLKS)) return nullptr;
-    const RECT& r = spec.outer;
-    return CreateWindowExW(spec.exStyle, kFormClassName, spec.caption, spec.style, r.left, r.top, r.right - r.left,
+    const RECT& r = shape.outer;
+    return CreateWindowExW(shape.exStyle, kFormClassName, shape.caption, shape.style, r.left, r.top, r.right - r.left,
                            r.bottom - r.top, nullptr, nullptr, GetModuleHandleW(nullptr), &context);
 }
 
-Window* Window::OpenForm(std::unique_ptr<Window> object, const FormSpec& spec) {
+Window* Window::OpenForm(std::unique_ptr<Window> object, const FormSpec& shape) {
     CreateContext context{object.get(), true};
-    HWND hwnd = CreateFormWindow(spec, context);
+    HWND hwnd = CreateFormWindow(shape, context);
     Window* window = object.get();
     // Adopted: the window has the object now, or has already deleted it.
     if (context.adopted) object.release();

@@ -52,7 +52,7 @@ protected:
     // the window deletes the object when it ends, also when its creation
     // fails later (OnCreate answering false); before that the object is
     // freed here. Null when there is no window: the object is gone either way.
-    static Window* OpenForm(std::unique_ptr<Window> object, const FormSpec& spec);
+    static Window* OpenForm(std::unique_ptr<Window> object, const FormSpec& shape);
     // Creates a form for an object someone else owns (tests' forms).
     bool CreateForm(const wchar_t* caption, DWORD style, DWORD exStyle, int x, int y, int w, int h);
 
@@ -67,7 +67,7 @@ protected:
 
 private:
     static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-    static HWND CreateFormWindow(const FormSpec& spec, CreateContext& context);
+    static HWND CreateFormWindow(const FormSpec& shape, CreateContext& context);
     HWND hwnd_ = nullptr;
     bool ownedByWindow_ = false;
     int modalDepth_ = 0;
