@@ -16,7 +16,7 @@ inline long HeldGdiObjects() { return g_heldGdiObjects.load(); }
 template <typename Traits, typename = void>
 struct HoldsGdiObject : std::false_type {};
 template <typename Traits>
-struct HoldsGdiObject<Traits, std::void_t<decltype(Traits::kGdiObject)>> : std::true_type {};
+struct HoldsGdiObject<Traits, std::void_t<decltype(Traits::kGdiObject)>> : std::bool_constant<Traits::kGdiObject> {};
 
 // One owner template; Traits names the invalid value and the release call.
 template <typename Traits>
@@ -54,69 +54,37 @@ private:
     handle_type h_ = Traits::invalid();
 };
 
-struct KernelHandleTraits {
-    using type = HANDLE;
-    static HANDLE invalid() { return nullptr; }
-    static void close(HANDLE h) { ::CloseHandle(h); }
+// Traits of a handle that is null when it holds nothing and is given back
+// by one call. GDI objects are counted (HeldGdiObjects).
+template <typename T, auto Release, bool Gdi = false>
+struct NullHandleTraits {
+    static constexpr bool kGdiObject = Gdi;
+    using type = T;
+    static T invalid() { return nullptr; }
+    static void close(T h) { Release(h); }
 };
+using KernelHandleTraits = NullHandleTraits<HANDLE, ::CloseHandle>;
 // CreateFile and CreateToolhelp32Snapshot report failure as INVALID_HANDLE_VALUE.
 struct FileHandleTraits {
     using type = HANDLE;
     static HANDLE invalid() { return INVALID_HANDLE_VALUE; }
     static void close(HANDLE h) { ::CloseHandle(h); }
 };
-struct MemDCTraits {
-    using type = HDC;
-    static HDC invalid() { return nullptr; }
-    static void close(HDC h) { ::DeleteDC(h); }
-};
 template <typename T>
-struct GdiTraits {
-    static constexpr bool kGdiObject = true;
-    using type = T;
-    static T invalid() { return nullptr; }
-    static void close(T h) { ::DeleteObject(h); }
-};
-struct RegKeyTraits {
-    using type = HKEY;
-    static HKEY invalid() { return nullptr; }
-    static void close(HKEY h) { ::RegCloseKey(h); }
-};
-struct IconTraits {
-    static constexpr bool kGdiObject = true;
-    using type = HICON;
-    static HICON invalid() { return nullptr; }
-    static void close(HICON h) { ::DestroyIcon(h); }
-};
-struct MenuTraits {
-    using type = HMENU;
-    static HMENU invalid() { return nullptr; }
-    static void close(HMENU h) { ::DestroyMenu(h); }
-};
-struct ModuleTraits {
-    using type = HMODULE;
-    static HMODULE invalid() { return nullptr; }
-    static void close(HMODULE h) { ::FreeLibrary(h); }
-};
-
-struct GlobalMemTraits {
-    using type = HGLOBAL;
-    static HGLOBAL invalid() { return nullptr; }
-    static void close(HGLOBAL h) { ::GlobalFree(h); }
-};
+using GdiTraits = NullHandleTraits<T, ::DeleteObject, true>;
 
 using UniqueHandle = Unique<KernelHandleTraits>;
 using UniqueFile = Unique<FileHandleTraits>;
-using UniqueMemDC = Unique<MemDCTraits>;
+using UniqueMemDC = Unique<NullHandleTraits<HDC, ::DeleteDC>>;
 using UniqueBitmap = Unique<GdiTraits<HBITMAP>>;
 using UniqueFont = Unique<GdiTraits<HFONT>>;
 using UniqueBrush = Unique<GdiTraits<HBRUSH>>;
 using UniqueRegion = Unique<GdiTraits<HRGN>>;
-using UniqueRegKey = Unique<RegKeyTraits>;
-using UniqueIcon = Unique<IconTraits>;
-using UniqueMenu = Unique<MenuTraits>;
-using UniqueModule = Unique<ModuleTraits>;
-using UniqueGlobal = Unique<GlobalMemTraits>;
+using UniqueRegKey = Unique<NullHandleTraits<HKEY, ::RegCloseKey>>;
+using UniqueIcon = Unique<NullHandleTraits<HICON, ::DestroyIcon, true>>;
+using UniqueMenu = Unique<NullHandleTraits<HMENU, ::DestroyMenu>>;
+using UniqueModule = Unique<NullHandleTraits<HMODULE, ::FreeLibrary>>;
+using UniqueGlobal = Unique<NullHandleTraits<HGLOBAL, ::GlobalFree>>;
 
 // One reference to a COM interface, released at the end of the scope.
 template <typename T>

@@ -37,20 +37,12 @@ Counts Snapshot();
 // Objects the engine still owns.
 long Live();
 
-struct DCTraits {
-    using type = HDC;
-    static HDC invalid() { return nullptr; }
-    static void close(HDC h) { FreeDC(h); }
-};
+// Owners that give back through the engine's counted calls.
+using OwnedDC = plat::Unique<plat::NullHandleTraits<HDC, FreeDC>>;
 template <typename T>
-struct ObjectTraits {
-    using type = T;
-    static T invalid() { return nullptr; }
-    static void close(T h) { FreeObject(h); }
-};
-using OwnedDC = plat::Unique<DCTraits>;
-using OwnedBitmap = plat::Unique<ObjectTraits<HBITMAP>>;
-using OwnedBrush = plat::Unique<ObjectTraits<HBRUSH>>;
-using OwnedRegion = plat::Unique<ObjectTraits<HRGN>>;
+using OwnedObject = plat::Unique<plat::NullHandleTraits<T, FreeObject>>;
+using OwnedBitmap = OwnedObject<HBITMAP>;
+using OwnedBrush = OwnedObject<HBRUSH>;
+using OwnedRegion = OwnedObject<HRGN>;
 
 }  // namespace skin::gdi

@@ -113,11 +113,6 @@ void CALLBACK TransferStatusCallback(HINTERNET handle, DWORD_PTR context, DWORD 
 
 }  // namespace
 
-void HttpTransfer::InetHandle::reset(HINTERNET h) noexcept {
-    if (h_) InternetCloseHandle(h_);
-    h_ = h;
-}
-
 HttpTransfer::HttpTransfer() = default;
 
 HttpTransfer::~HttpTransfer() { Close(); }

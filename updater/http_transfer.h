@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/handles.h"
+
 namespace updater {
 
 // State numbers 1 to 12, posted to the window (in wParam of the message given
@@ -72,20 +74,7 @@ public:
     void Close();
 
 private:
-    // Owner of one WinINet handle.
-    class InetHandle {
-    public:
-        InetHandle() = default;
-        ~InetHandle() { reset(); }
-        InetHandle(const InetHandle&) = delete;
-        InetHandle& operator=(const InetHandle&) = delete;
-        HINTERNET get() const noexcept { return h_; }
-        explicit operator bool() const noexcept { return h_ != nullptr; }
-        void reset(HINTERNET h = nullptr) noexcept;
-
-    private:
-        HINTERNET h_ = nullptr;
-    };
+    using InetHandle = plat::Unique<plat::NullHandleTraits<HINTERNET, ::InternetCloseHandle>>;
 
     ChunkResult FillBuffer(HANDLE cancel);
     // Waits for the pending call's completion: Data when it succeeded.

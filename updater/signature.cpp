@@ -16,24 +16,10 @@ constexpr NTSTATUS kStatusInvalidParameter = static_cast<NTSTATUS>(0xC000000DL);
 constexpr size_t kCoordinateBytes = 32;
 constexpr DWORD kReadPiece = 64 * 1024;
 
-struct AlgorithmTraits {
-    using type = BCRYPT_ALG_HANDLE;
-    static type invalid() { return nullptr; }
-    static void close(type h) { ::BCryptCloseAlgorithmProvider(h, 0); }
-};
-struct HashTraits {
-    using type = BCRYPT_HASH_HANDLE;
-    static type invalid() { return nullptr; }
-    static void close(type h) { ::BCryptDestroyHash(h); }
-};
-struct KeyTraits {
-    using type = BCRYPT_KEY_HANDLE;
-    static type invalid() { return nullptr; }
-    static void close(type h) { ::BCryptDestroyKey(h); }
-};
-using UniqueAlgorithm = plat::Unique<AlgorithmTraits>;
-using UniqueHash = plat::Unique<HashTraits>;
-using UniqueKey = plat::Unique<KeyTraits>;
+void CloseAlgorithm(BCRYPT_ALG_HANDLE h) { ::BCryptCloseAlgorithmProvider(h, 0); }
+using UniqueAlgorithm = plat::Unique<plat::NullHandleTraits<BCRYPT_ALG_HANDLE, CloseAlgorithm>>;
+using UniqueHash = plat::Unique<plat::NullHandleTraits<BCRYPT_HASH_HANDLE, ::BCryptDestroyHash>>;
+using UniqueKey = plat::Unique<plat::NullHandleTraits<BCRYPT_KEY_HANDLE, ::BCryptDestroyKey>>;
 
 // One DER INTEGER at data[pos] into a 32-byte big-endian field; pos moves past it.
 // Only positive values in minimal form that fit 32 bytes are taken.
