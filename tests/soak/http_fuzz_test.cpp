@@ -29,7 +29,7 @@ class HttpFuzz : public ::testing::Test {
 protected:
     void SetUp() override {
         plat::SetQuitWhenLastFormCloses(false);
-        ASSERT_EQ(16384u, exe_.size());
+        ASSERT_GT(exe_.size(), 9000u);  // the cut below lands inside it
     }
     // Serves the answer to one download; the folder must then hold the whole
     // program (exe_ unless told) or nothing, within the time bound.
@@ -82,7 +82,8 @@ TEST_F(HttpFuzz, HeadersStatusLinesAndChunking) {
         {"chunked, sizes lie", Head(ok, "Transfer-Encoding: chunked\r\n") + "ffffff\r\n" + exe_, false},
         {"negative length", Head(ok, "Content-Length: -5\r\n") + exe_, false},
         {"absurd length", Head(ok, "Content-Length: 99999999999999999999999\r\n") + exe_, false},
-        {"length past 4 GB", Head(ok, "Content-Length: 4294983680\r\n") + exe_, false},
+        // 2^32 more than the body: a length kept in 32 bits would match it.
+        {"length past 4 GB", Head(ok, "Content-Length: " + std::to_string((1ULL << 32) + exe_.size()) + "\r\n") + exe_, false},
         {"two lengths", Head(ok, n + Length(100)) + exe_, false},
         {"length smaller than the body", Head(ok, Length(1000)) + exe_, false},
         {"1 MB header block", Head(ok, "X-Fill: " + std::string(1 << 20, 'a') + "\r\n" + n) + exe_, false},
