@@ -174,10 +174,4 @@ int RunMessageLoop() {
     return static_cast<int>(msg.wParam);
 }
 
-RECT OuterRectForClient(int clientX, int clientY, int clientW, int clientH, DWORD style, DWORD exStyle) {
-    RECT r{clientX, clientY, clientX + clientW, clientY + clientH};
-    AdjustWindowRectEx(&r, style, FALSE, exStyle);
-    return r;
-}
-
 }  // namespace plat

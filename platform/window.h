@@ -109,7 +109,4 @@ int OpenFormCount();
 // Message loop with dialog keyboard handling (Tab, arrow keys) for the forms.
 int RunMessageLoop();
 
-// Client rectangle origin and size in pixels -> outer window rectangle.
-RECT OuterRectForClient(int clientX, int clientY, int clientW, int clientH, DWORD style, DWORD exStyle);
-
 }  // namespace plat
