@@ -28,7 +28,7 @@ bash "$root/scripts/build.sh"
   for size in 5242880 20971520; do
     url="http://127.0.0.1:$port/bench/$size"
     read -r bytes secs <<<"$(curl -s -o /dev/null -w "%{size_download} %{time_total}" "$url")"
-    line=$("$WINELOADER" "$bin/updater/updater_benchmark.exe" "$url" "${url%/*}/500" | tr -d "\r")
+    line=$("$WINELOADER" "$bin/updater/download_bench.exe" "$url" "${url%/*}/500" | tr -d "\r")
     awk -v b="$bytes" -v s="$secs" -v l="$line" -v n="$size" "BEGIN { c = b / s / 1e6; match(l, /[0-9.]+ MB\\/s/)
       printf \"size %s bytes\\n  curl: %d bytes in %s s = %.1f MB/s\\n  %s\\n  updater/curl throughput: %.3f\\n\",
              n, b, s, c, l, substr(l, RSTART, RLENGTH - 5) / c }"

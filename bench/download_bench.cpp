@@ -1,7 +1,7 @@
 // Downloads URL with the updater's download window (no install step) and
 // prints its throughput and this process's peak memory. WARMUP_URL, fetched
 // first, takes WinINet's one-time setup out of the measured run.
-//   updater_benchmark.exe URL WARMUP_URL
+//   download_bench.exe URL WARMUP_URL
 #include <windows.h>
 #include <psapi.h>
 
