@@ -72,7 +72,7 @@ TEST_F(Look, MainWindowAtTheDisplaysDpiResizedAfterChangesOfDpiAndItsBannerResam
     HWND tip = form_->ToolTip();
     EXPECT_EQ(SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0), 4);
     for (int id : {IDC_CONNECTION_NAME, IDC_ACCOUNT, IDC_PASSWORD, IDC_AUTOSTART}) {
-        TTTOOLINFOW ti{TTTOOLINFOW_V2_SIZE, TTF_IDISHWND, hwnd_, reinterpret_cast<UINT_PTR>(C(id)), {}, {}, nullptr, 0, nullptr};
+        TTTOOLINFOW ti{TTTOOLINFOW_V2_SIZE, TTF_IDISHWND, hwnd_, reinterpret_cast<UINT_PTR>(C(id)), {}, {}, {}, 0, {}};
         EXPECT_TRUE(SendMessageW(tip, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&ti))) << "a tooltip on " << id;
     }
     EXPECT_EQ(SendMessageW(C(IDC_PASSWORD), EM_GETPASSWORDCHAR, 0, 0), L'*');
