@@ -81,9 +81,7 @@ protected:
         RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Wine\\DllOverrides", L"winemenubuilder.exe", REG_SZ, L"",
                         sizeof(wchar_t));
         // The prefix's desktop is the host user's home: the desktop shortcut goes to the prefix instead.
-        wchar_t profile[MAX_PATH] = {};
-        GetEnvironmentVariableW(L"USERPROFILE", profile, MAX_PATH);
-        const std::wstring desktop = std::wstring(profile) + L"\\TestDesktop";
+        const std::wstring desktop = ShellFolder(CSIDL_PROFILE) + L"\\TestDesktop";
         CreateDirectoryW(desktop.c_str(), nullptr);
         RegSetKeyValueW(HKEY_CURRENT_USER,
                         L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders", L"Desktop", REG_SZ,
@@ -144,7 +142,7 @@ TEST_P(InstallCycle, InstallsUpgradesOverTheRunningDialerAndUninstalls) {
     EXPECT_EQ(ReadSettingsFileBytes(), settings);
 }
 
-// Names the case in ctest's test names (a raw dump of the pointers otherwise).
+// For ctest's test names, which would otherwise hold the bytes of the pointers.
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
 INSTANTIATE_TEST_SUITE_P(
