@@ -2,15 +2,13 @@
 
 #include <tlhelp32.h>
 
-#include "platform/handles.h"
-
 #include <fstream>
 #include <iterator>
 
 namespace testing_support {
 
 void PumpMessages(DWORD ms) {
-    DWORD start = GetTickCount();
+    const DWORD start = GetTickCount();
     do {
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -22,17 +20,13 @@ void PumpMessages(DWORD ms) {
 }
 
 bool PumpUntil(const std::function<bool()>& pred, DWORD timeoutMs) {
-    DWORD start = GetTickCount();
-    while (!pred()) {
+    for (const DWORD start = GetTickCount(); !pred(); PumpMessages(10))
         if (GetTickCount() - start >= timeoutMs) return pred();
-        PumpMessages(10);
-    }
     return true;
 }
 
 plat::UniqueHandle StartProgram(std::wstring commandLine, const wchar_t* dir) {
-    STARTUPINFOW si{};
-    si.cb = sizeof(si);
+    STARTUPINFOW si{sizeof si};
     PROCESS_INFORMATION pi{};
     if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, dir, &si, &pi)) return {};
     CloseHandle(pi.hThread);
@@ -50,8 +44,7 @@ HWND FindWindowOf(DWORD pid, const wchar_t* cls, const wchar_t* caption) {
 
 int RunningProcesses(const wchar_t* exeName) {
     plat::UniqueFile snap(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    PROCESSENTRY32W e{};
-    e.dwSize = sizeof(e);
+    PROCESSENTRY32W e{sizeof e};
     int n = 0;
     for (BOOL ok = snap && Process32FirstW(snap.get(), &e); ok; ok = Process32NextW(snap.get(), &e))
         n += lstrcmpiW(e.szExeFile, exeName) == 0;
@@ -60,17 +53,13 @@ int RunningProcesses(const wchar_t* exeName) {
 
 std::wstring TestBinFolder() {
     wchar_t buf[MAX_PATH];
-    DWORD n = GetModuleFileNameW(nullptr, buf, MAX_PATH);
-    std::wstring p(buf, n);
-    return p.substr(0, p.find_last_of(L'\\'));
+    const std::wstring exe(buf, GetModuleFileNameW(nullptr, buf, MAX_PATH));
+    return exe.substr(0, exe.find_last_of(L'\\'));
 }
 
 std::wstring TempFolder() {
     wchar_t buf[MAX_PATH];
-    DWORD n = GetTempPathW(MAX_PATH, buf);
-    std::wstring p(buf, n);
-    if (!p.empty() && p.back() == L'\\') p.pop_back();
-    return p;
+    return std::wstring(buf, GetTempPathW(MAX_PATH, buf) - 1);  // without its closing backslash
 }
 
 CommandRecord::CommandRecord() {
@@ -92,18 +81,18 @@ std::vector<std::wstring> CommandRecord::Lines() const {
     return lines;
 }
 
-// Lines "show<TAB>command line" in UTF-8, appended by the recorders.
+// The recorders append "show<TAB>command line<LF>" in UTF-8.
 std::vector<StartedCommand> CommandRecord::Entries() const {
-    std::vector<StartedCommand> lines;
-    std::ifstream in(path_.c_str(), std::ios::binary);
-    for (std::string line; std::getline(in, line);) {
-        std::wstring w(line.size(), L'\0');
-        const int n = static_cast<int>(line.size());
-        w.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, line.data(), n, w.data(), n)));
-        const size_t tab = w.find(L'\t');
-        lines.push_back({tab == std::wstring::npos ? -1 : _wtoi(w.c_str()), w.substr(tab + 1)});
+    const std::string bytes = ReadFileBytes(path_);
+    std::wstring text(bytes.size(), L'\0');
+    const int n = static_cast<int>(bytes.size());
+    text.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, bytes.data(), n, text.data(), n)));
+    std::vector<StartedCommand> entries;
+    for (size_t at = 0, end; (end = text.find(L'\n', at)) != std::wstring::npos; at = end + 1) {
+        const size_t tab = text.find(L'\t', at);
+        entries.push_back({_wtoi(text.c_str() + at), text.substr(tab + 1, end - tab - 1)});
     }
-    return lines;
+    return entries;
 }
 
 std::vector<std::wstring> CommandRecord::WaitForLines(size_t n, DWORD timeoutMs) const {
@@ -113,12 +102,11 @@ std::vector<std::wstring> CommandRecord::WaitForLines(size_t n, DWORD timeoutMs)
 
 std::wstring SettingsFilePath() {
     wchar_t buf[MAX_PATH];
-    UINT n = GetWindowsDirectoryW(buf, MAX_PATH);
-    return std::wstring(buf, n) + L"\\list.ini";
+    return std::wstring(buf, GetWindowsDirectoryW(buf, MAX_PATH)) + L"\\list.ini";
 }
 
+// Flushing the profile cache first keeps the next read from seeing the old file.
 void RemoveSettingsFile() {
-    // Flush the profile cache so the next read does not see the old file.
     WritePrivateProfileStringW(nullptr, nullptr, nullptr, L"list.ini");
     DeleteFileW(SettingsFilePath().c_str());
 }
@@ -135,11 +123,10 @@ std::string ReadSettingsFileBytes() {
 
 void WriteSettingsFileBytes(const std::string& bytes) {
     RemoveSettingsFile();
-    std::ofstream out(SettingsFilePath().c_str(), std::ios::binary);
-    out << bytes;
+    std::ofstream(SettingsFilePath().c_str(), std::ios::binary) << bytes;
 }
 
-static const wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 RegValue ReadRunValue() {
     RegValue v;
