@@ -42,16 +42,6 @@ protected:
     // Started from another current directory, as the Run key does.
     plat::UniqueHandle Launch() { return StartProgram(L"\"" + folder_ + L"\\vornadel.exe\"", TempFolder().c_str()); }
 
-    // The main window once the start-up dial has hidden it in the tray.
-    HWND Start() {
-        process_ = Launch();
-        HWND main = nullptr;
-        PumpUntil([&] {
-            main = Find(nullptr, dialer::kMainCaption);
-            return main && IsIconic(main) && !IsWindowVisible(main);
-        }, 15000);
-        return main;
-    }
     HWND Find(const wchar_t* cls, const wchar_t* caption) {
         return FindWindowOf(GetProcessId(process_.get()), cls, caption);
     }
@@ -60,8 +50,6 @@ protected:
     std::wstring folder_;
     plat::UniqueHandle process_;
 };
-
-void SetField(HWND main, int id, const wchar_t* text) { SetWindowTextW(plat::FindControl(main, id), text); }
 
 }  // namespace
 
@@ -73,8 +61,12 @@ void SetField(HWND main, int id, const wchar_t* text) { SetWindowTextW(plat::Fin
 TEST_F(InstalledDialer, FromTheTrayToTheLastWindow) {
     const std::string settings = "[Option]\r\nText1=ADSL\r\nText2=u\r\nText3=p\r\nVornadel1=1\r\n";
     WriteSettingsFileBytes(settings);
-    HWND main = Start();
-    ASSERT_TRUE(main);
+    process_ = Launch();
+    HWND main = nullptr;
+    ASSERT_TRUE(PumpUntil([&] {
+        main = Find(nullptr, dialer::kMainCaption);
+        return main && IsIconic(main) && !IsWindowVisible(main);
+    }, 15000)) << "hidden in the tray by the start-up dial";
     EXPECT_TRUE(PumpUntil([&] { return ReadRunValue().found; }));
     EXPECT_EQ(ReadRunValue().data, L"\"" + folder_ + L"\\vornadel.Exe\"");
     plat::UniqueHandle second = Launch();
@@ -86,9 +78,9 @@ TEST_F(InstalledDialer, FromTheTrayToTheLastWindow) {
     EXPECT_TRUE(GetExitCodeProcess(second.get(), &code) && code == 0);
     EXPECT_TRUE(PumpUntil([&] { return IsWindowVisible(main) && !IsIconic(main); })) << "restored from the tray";
     EXPECT_EQ(RunningProcesses(L"vornadel.exe"), 1);
-    SetField(main, dialer::IDC_CONNECTION_NAME, L"新 连接");
-    SetField(main, dialer::IDC_ACCOUNT, L"user02");
-    SetField(main, dialer::IDC_PASSWORD, L"secret");
+    SetWindowTextW(plat::FindControl(main, dialer::IDC_CONNECTION_NAME), L"新 连接");
+    SetWindowTextW(plat::FindControl(main, dialer::IDC_ACCOUNT), L"user02");
+    SetWindowTextW(plat::FindControl(main, dialer::IDC_PASSWORD), L"secret");
     EXPECT_EQ(ReadSettingsFileBytes(), settings) << "nothing saved before the close";
     // Posted: the click's handler runs a modal box in the dialer.
     PostMessageW(main, WM_COMMAND, dialer::IDM_UPDATE, 0);
