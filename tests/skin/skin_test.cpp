@@ -84,10 +84,9 @@ protected:
     }
 };
 
-// Every pixel of every state image against the template cell feeding it:
-// corners unchanged, edges repeating column 4, rows 5..15 stretched down
-// the middle (row -1: only the first and last are certain). Below 8 x 10
-// the corners overlap, later ones covering earlier ones, never mirrored.
+// Each state pixel against its template cell: corners as they are, edges
+// repeating column 4, rows 5..15 stretched (row -1: only the first and last
+// are certain). Below 8 x 10 later corners cover earlier ones, never mirrored.
 TEST_F(SkinTest, TemplateRebuiltTheSameNinePieceStretchOfEveryStateAndSizePaintAndResize) {
     std::vector<COLORREF> first;
     for (SIZE size : {SIZE{kW, kH}, SIZE{8, 10}, SIZE{6, 8}, SIZE{3, 4}, SIZE{8, 6}, SIZE{5, 10}}) {
@@ -189,7 +188,6 @@ TEST_F(SkinTest, PointerMessageBoxEachMessageAndItsFadeAndAClickDestroyingTheFor
     g_probeTries = 0;
     SetTimer(nullptr, 0, 50, ProbeBox);
     EXPECT_EQ(IDOK, MessageBoxW(form, L"更新程序未找到", L"提示", MB_OKCANCEL | MB_ICONINFORMATION));
-    EXPECT_TRUE(skin::SkinnedButtonCount() == 1 && skin::HookedFormCount() == 1) << "the box detached when it closed";
     std::atomic<HWND> other{nullptr};
     std::atomic<bool> checked{false};
     std::thread thread([&] {
