@@ -53,11 +53,9 @@ protected:
 
 }  // namespace
 
-// One run as a user and the updater drive it: hidden in the tray by its
-// start-up dial, shown by a second start, a missing updater reported with
-// the system's reason; closed as the updater closes it, with the tray menu
-// open and the About window up: the menu's loop ends first, the fields are
-// saved, and the program ends with the About window.
+// Shown from the tray by a second start; closed as the updater closes it,
+// with the tray menu open (its loop ends first, then the fields are saved)
+// and the About window up, which the program outlives the main window for.
 TEST_F(InstalledDialer, FromTheTrayToTheLastWindow) {
     const std::string settings = "[Option]\r\nText1=ADSL\r\nText2=u\r\nText3=p\r\nVornadel1=1\r\n";
     WriteSettingsFileBytes(settings);
