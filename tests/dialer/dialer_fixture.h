@@ -1,4 +1,3 @@
-// A clean start for tests that open the dialer's main window in-process.
 #pragma once
 #include <gtest/gtest.h>
 
@@ -9,12 +8,10 @@
 #include "platform/text.h"
 #include "tests/support/testing.h"
 
+// Opens the dialer's main window in-process, with no settings file and no Run value left from before.
 class DialerWindowTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        testing_support::RemoveSettingsFile();
-        testing_support::DeleteRunValue();
-    }
+    void SetUp() override { TearDown(); }
     void TearDown() override {
         if (IsWindow(hwnd_)) DestroyWindow(hwnd_);
         testing_support::PumpMessages(20);
@@ -22,11 +19,8 @@ protected:
         testing_support::DeleteRunValue();
     }
 
-    void StoreSettings(const std::string& body) {
-        testing_support::WriteSettingsFileBytes("[Option]\r\n" + body);
-    }
-
-    dialer::MainWindow* Open() {
+    dialer::MainWindow* Open(const std::string& optionLines = "") {
+        if (!optionLines.empty()) testing_support::WriteSettingsFileBytes("[Option]\r\n" + optionLines);
         form_ = dialer::MainWindow::Create();
         hwnd_ = form_ ? form_->hwnd() : nullptr;
         return form_;
@@ -34,12 +28,15 @@ protected:
 
     std::wstring Text(int id) const { return plat::WindowText(form_->Control(id)); }
     bool Checked(int id) const { return SendMessageW(form_->Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
-    // What a user's click on a button or check box does.
     void Click(int id) const { SendMessageW(form_->Control(id), BM_CLICK, 0, 0); }
+    void Command(int id) const { SendMessageW(hwnd_, WM_COMMAND, id, 0); }
+    void Tick(UINT_PTR timerId) const { SendMessageW(hwnd_, WM_TIMER, timerId, 0); }
     void TrayPress(UINT mouseMessage) const {
         SendMessageW(hwnd_, kTrayCallbackMessage, dialer::kTrayIconId, mouseMessage);
     }
     bool Shown() const { return IsWindowVisible(hwnd_) && !IsIconic(hwnd_); }
+    static std::wstring Balloon() { return dialer::TrayData().szInfo; }
+    static std::wstring BalloonTitle() { return dialer::TrayData().szInfoTitle; }
 
     testing_support::CommandRecord record_;
     dialer::MainWindow* form_ = nullptr;
