@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "dialer/commands.h"
 #include "dialer/main_window.h"
 #include "dialer/tray.h"
 #include "platform/text.h"
@@ -15,6 +16,9 @@ protected:
     void TearDown() override {
         if (IsWindow(hwnd_)) DestroyWindow(hwnd_);
         testing_support::PumpMessages(20);
+        dialer::SetShellNotifyIconFunction(nullptr);
+        dialer::DialProcesses::SetTimeLimit(dialer::kDialTimeLimitMs);
+        DeleteFileW((record_.path() + L".hang").c_str());
         testing_support::RemoveSettingsFile();
         testing_support::DeleteRunValue();
     }

@@ -5,13 +5,11 @@
 using namespace testing_support;
 using namespace dialer;
 
-namespace {
-
-bool g_sawMenu = false, g_formWasForeground = false, g_closeInMenu = false;
-HWND g_form = nullptr;
+static bool g_sawMenu = false, g_formWasForeground = false, g_closeInMenu = false, g_trayRefuses = false;
+static HWND g_form = nullptr;
 
 // Runs inside the popup menu's modal loop; the close stands for the updater's.
-void CALLBACK InspectMenu(HWND, UINT, UINT_PTR id, DWORD) {
+static void CALLBACK InspectMenu(HWND, UINT, UINT_PTR id, DWORD) {
     KillTimer(nullptr, id);
     HWND menu = FindWindowW(L"#32768", nullptr);
     g_sawMenu = menu && IsWindowVisible(menu);
@@ -22,35 +20,28 @@ void CALLBACK InspectMenu(HWND, UINT, UINT_PTR id, DWORD) {
         EndMenu();
 }
 
-// A shell whose tray takes no icon until told to.
-bool g_trayRefuses = false;
-BOOL WINAPI RefusingTray(DWORD message, PNOTIFYICONDATAW data) {
-    if (g_trayRefuses && message != NIM_DELETE) return FALSE;
-    return Shell_NotifyIconW(message, data);
+// A shell whose tray takes no icon while told so.
+static BOOL WINAPI RefusingTray(DWORD message, PNOTIFYICONDATAW data) {
+    return g_trayRefuses && message != NIM_DELETE ? FALSE : Shell_NotifyIconW(message, data);
 }
-struct RefusingTrayScope {
-    RefusingTrayScope() {
-        g_trayRefuses = true;
-        SetShellNotifyIconFunction(RefusingTray);
-    }
-    ~RefusingTrayScope() { SetShellNotifyIconFunction(nullptr); }
-};
 
-}  // namespace
-
-TEST_F(DialerWindowTest, MinimiseHidesTrayPressesRestoreAndACloseInsideTheMenuWaitsForIt) {
-    ASSERT_TRUE(Open());
+TEST_F(DialerWindowTest, WithoutItsIconFileMinimiseHidesTrayPressesRestoreAndACloseInsideTheMenuWaitsForIt) {
+    const std::wstring icon = TestBinFolder() + L"\\xptray.ico", aside = icon + L".aside";
+    ASSERT_TRUE(MoveFileExW(icon.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING));
+    const bool opened = Open() != nullptr;
+    MoveFileExW(aside.c_str(), icon.c_str(), MOVEFILE_REPLACE_EXISTING);
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(TrayData().hIcon, nullptr);
+    ASSERT_TRUE(TrayIconShown()) << "added all the same";
     g_form = hwnd_;
     ShowWindow(hwnd_, SW_MAXIMIZE);
     ShowWindow(hwnd_, SW_MINIMIZE);
     PumpMessages(50);
     EXPECT_FALSE(IsWindowVisible(hwnd_)) << "a minimised dialer shows only its tray icon";
     for (UINT m : {WM_MOUSEMOVE, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_RBUTTONUP, WM_RBUTTONDBLCLK, WM_MBUTTONDOWN,
-                   WM_MBUTTONUP, WM_MBUTTONDBLCLK}) {
+                   WM_MBUTTONUP, WM_MBUTTONDBLCLK})
         TrayPress(m);
-        EXPECT_FALSE(IsWindowVisible(hwnd_)) << m;
-    }
-    // An ordinary mouse move whose X happens to be a button-down code is no tray press.
+    // Nor is an ordinary mouse move whose X happens to be a button-down code.
     SendMessageW(hwnd_, WM_MOUSEMOVE, 0, MAKELPARAM(WM_LBUTTONDOWN, 5));
     EXPECT_FALSE(IsWindowVisible(hwnd_));
     TrayPress(WM_LBUTTONDOWN);
@@ -76,9 +67,13 @@ TEST_F(DialerWindowTest, MinimiseHidesTrayPressesRestoreAndACloseInsideTheMenuWa
     EXPECT_TRUE(LastTrayCallSucceeded()) << "the icon was deleted";
 }
 
-TEST_F(DialerWindowTest, MenuAndButtonsStartTheirCommandsAndDisconnectLeavesAutoRedialRunning) {
-    ASSERT_TRUE(Open("Text1=ADSL\r\nText2=u\r\nText3=p\r\n"));
+TEST_F(DialerWindowTest, StoredAccountDialsHiddenAndMenuAndButtonsStartTheirCommands) {
+    ASSERT_TRUE(Open("Text1=My Link\r\nText2=u\r\nText3=p\r\n"));
     ASSERT_EQ(record_.WaitForLines(1).size(), 1u);
+    EXPECT_FALSE(IsWindowVisible(hwnd_));
+    EXPECT_EQ(Balloon(), L"正在自动拨号中，请稍后......");
+    EXPECT_EQ(BalloonTitle(), L"提示：");
+    EXPECT_STREQ(TrayData().szTip, L"ADSLZembrel") << "a balloon leaves the tip alone";
     Command(IDM_CONNECT);
     Click(IDC_DISCONNECT);
     EXPECT_EQ(Balloon(), L"宽带连接已断开");
@@ -91,32 +86,14 @@ TEST_F(DialerWindowTest, MenuAndButtonsStartTheirCommandsAndDisconnectLeavesAuto
     std::vector<std::wstring> got;
     for (const auto& e : record_.Entries()) got.push_back(std::to_wstring(e.show) + L" " + e.commandLine);
     std::sort(got.begin(), got.end());
-    EXPECT_EQ(got, std::vector<std::wstring>({L"0 Rasdial ADSL u p", L"0 Rasdial ADSL u p",
-                                              L"0 rasdial.exe ADSL /disconnect", L"0 rasdial.exe ADSL /disconnect",
-                                              L"1 update.exe", L"1 update.exe"}));
-    Click(IDC_AUTO_REDIAL);
-    Command(IDM_DISCONNECT);
-    EXPECT_TRUE(form_->RedialTimerEnabled());
-    // A tick dials again once the earlier dials have ended.
-    EXPECT_TRUE(PumpUntil([&] {
-        Tick(kRedialTimerId);
-        auto lines = record_.Lines();
-        return std::count(lines.begin(), lines.end(), L"Rasdial ADSL u p") >= 3;
-    }));
+    const std::wstring dial = L"0 Rasdial \"My Link\" u p", hangUp = L"0 rasdial.exe \"My Link\" /disconnect";
+    EXPECT_EQ(got, std::vector<std::wstring>({dial, dial, hangUp, hangUp, L"1 update.exe", L"1 update.exe"}));
 }
 
 TEST_F(DialerWindowTest, HungDialIsNotJoinedByRedialsAndEndsAfterItsLimit) {
-    struct HungDials {
-        explicit HungDials(const CommandRecord& record) : marker(record.path() + L".hang") {
-            plat::UniqueFile(CreateFileW(marker.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-            DialProcesses::SetTimeLimit(1500);
-        }
-        ~HungDials() {
-            DeleteFileW(marker.c_str());
-            DialProcesses::SetTimeLimit(kDialTimeLimitMs);
-        }
-        std::wstring marker;
-    } hung(record_);
+    // The fixture's rasdial stays running while this file is there.
+    plat::UniqueFile(CreateFileW((record_.path() + L".hang").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, 0));
+    DialProcesses::SetTimeLimit(1500);
     ASSERT_TRUE(Open("Text1=ADSL\r\nText2=u\r\nText3=*\r\nVornadel2=1\r\n"));
     ASSERT_EQ(record_.WaitForLines(1).size(), 1u);
     for (int tick = 0; tick < 3; ++tick) {
@@ -135,8 +112,10 @@ TEST_F(DialerWindowTest, HungDialIsNotJoinedByRedialsAndEndsAfterItsLimit) {
     EXPECT_EQ(record_.Lines().size(), 3u);
 }
 
-TEST_F(DialerWindowTest, StartUpDialHidesOnlyOnceTheTrayTakesTheIcon) {
-    RefusingTrayScope tray;
+// At log-on the shell may have no tray yet, and a restarted one has lost the icon.
+TEST_F(DialerWindowTest, StartUpDialHidesOnlyOnceTheTrayTakesTheIconAndTaskbarCreatedAddsItAgain) {
+    g_trayRefuses = true;
+    SetShellNotifyIconFunction(RefusingTray);
     ASSERT_TRUE(Open("Text1=ADSL\r\nText2=u\r\nText3=p\r\n"));
     EXPECT_EQ(record_.WaitForLines(1).size(), 1u) << "dials all the same";
     EXPECT_FALSE(TrayIconShown());
@@ -150,37 +129,22 @@ TEST_F(DialerWindowTest, StartUpDialHidesOnlyOnceTheTrayTakesTheIcon) {
     EXPECT_FALSE(IsWindowVisible(hwnd_));
     EXPECT_EQ(Balloon(), L"正在自动拨号中，请稍后......");
     EXPECT_EQ(BalloonTitle(), L"提示：");
-}
+    EXPECT_NE(TrayData().hIcon, nullptr) << "xptray.ico beside the program";
 
-// A failed add, then a taskbar that comes back without the icon: each "TaskbarCreated" adds it again.
-TEST_F(DialerWindowTest, TaskbarCreatedAddsTheIconAfterAFailedAddOrALostTaskbar) {
-    RefusingTrayScope tray;
-    ASSERT_TRUE(Open());
+    TrayPress(WM_LBUTTONDOWN);
+    Shell_NotifyIconW(NIM_DELETE, const_cast<NOTIFYICONDATAW*>(&TrayData()));
+    const UINT taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
+    g_trayRefuses = true;
+    SendMessageW(hwnd_, taskbarCreated, 0, 0);
     EXPECT_FALSE(TrayIconShown());
     g_trayRefuses = false;
-    const UINT taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
     SendMessageW(hwnd_, taskbarCreated, 0, 0);
     EXPECT_TRUE(TrayIconShown());
-    EXPECT_TRUE(Shown()) << "nothing dialled: the window stays";
-    EXPECT_EQ(Balloon(), L"你还没有填写上网帐号和密码哦！");
-    EXPECT_NE(TrayData().hIcon, nullptr) << "xptray.ico beside the program";
-    Shell_NotifyIconW(NIM_DELETE, const_cast<NOTIFYICONDATAW*>(&TrayData()));
-    SendMessageW(hwnd_, taskbarCreated, 0, 0);
-    EXPECT_TRUE(LastTrayCallSucceeded());
+    EXPECT_TRUE(Shown()) << "brought back by the user: a late icon leaves it up";
     EXPECT_EQ(TrayData().uCallbackMessage, kTrayCallbackMessage);
     NOTIFYICONDATAW probe = TrayData();
     probe.uFlags = NIF_TIP;
     EXPECT_TRUE(Shell_NotifyIconW(NIM_MODIFY, &probe)) << "added again";
-}
-
-TEST_F(DialerWindowTest, MissingIconFileStillAddsTheIcon) {
-    const std::wstring icon = TestBinFolder() + L"\\xptray.ico", aside = icon + L".aside";
-    ASSERT_TRUE(MoveFileExW(icon.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING));
-    const bool opened = Open() != nullptr;
-    MoveFileExW(aside.c_str(), icon.c_str(), MOVEFILE_REPLACE_EXISTING);
-    ASSERT_TRUE(opened);
-    EXPECT_EQ(TrayData().hIcon, nullptr);
-    EXPECT_TRUE(LastTrayCallSucceeded());
 }
 
 TEST_F(DialerWindowTest, FieldTheCodePageCannotHoldIsNamedInABalloon) {
@@ -188,7 +152,6 @@ TEST_F(DialerWindowTest, FieldTheCodePageCannotHoldIsNamedInABalloon) {
     HWND account = form_->Control(IDC_ACCOUNT);
     SetWindowTextW(account, L"user\U0001F600");
     EXPECT_NE(Balloon().find(L"用户名"), std::wstring::npos);
-    EXPECT_EQ(BalloonTitle(), L"提示：");
     Click(IDC_DISCONNECT);  // another balloon
     SetWindowTextW(account, L"user\U0001F600\U0001F600");
     EXPECT_EQ(Balloon(), L"宽带连接已断开") << "warned once while it stays unstorable";
