@@ -35,9 +35,7 @@ protected:
     void Click(int id) const { SendMessageW(form_->Control(id), BM_CLICK, 0, 0); }
     void Command(int id) const { SendMessageW(hwnd_, WM_COMMAND, id, 0); }
     void Tick(UINT_PTR timerId) const { SendMessageW(hwnd_, WM_TIMER, timerId, 0); }
-    void TrayPress(UINT mouseMessage) const {
-        SendMessageW(hwnd_, kTrayCallbackMessage, dialer::kTrayIconId, mouseMessage);
-    }
+    void TrayPress(UINT mouse) const { SendMessageW(hwnd_, kTrayCallbackMessage, dialer::kTrayIconId, mouse); }
     bool Shown() const { return IsWindowVisible(hwnd_) && !IsIconic(hwnd_); }
     static std::wstring Balloon() { return dialer::TrayData().szInfo; }
     static std::wstring BalloonTitle() { return dialer::TrayData().szInfoTitle; }

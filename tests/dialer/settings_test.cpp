@@ -27,9 +27,13 @@ TEST_F(SettingsStore, EveryValueComesBackExactlyAndPlainOnesAreStoredBareInTheSy
     const std::string file = ReadSettingsFileBytes();
     for (const char* line : {"Text1=\xBF\xED\xB4\xF8\xC1\xAC\xBD\xD3\r\n", "Text2=a\"b\r\n", "Text3=s3cret\r\n"})
         EXPECT_NE(file.find(line), file.npos) << line << file;
+    for (const wchar_t* text : {L"", L"abc", L"宽带连接"}) EXPECT_TRUE(dialer::StorableInSettings(text)) << text;
+    EXPECT_FALSE(dialer::StorableInSettings(L"a\U0001F600"));
+    EXPECT_FALSE(dialer::StorableInSettings(L"\u0B85"));
 }
 
-TEST_F(SettingsStore, LongValuesAreStoredWholeAndReadCutTo127Bytes) {
+TEST_F(SettingsStore, LongValuesAreReadCutTo127BytesAndHandWrittenOnesAsBefore) {
+    EXPECT_EQ(ReadIni(L"Option", L"Text1"), L"");
     std::wstring v200;
     for (int i = 0; i < 200; ++i) v200 += static_cast<wchar_t>(L'a' + i % 26);
     WriteIni(L"Option", L"Text2", v200);
@@ -39,15 +43,8 @@ TEST_F(SettingsStore, LongValuesAreStoredWholeAndReadCutTo127Bytes) {
     // 70 double-byte characters: 140 bytes stored, 127 come back (63 characters).
     WriteIni(L"Option", L"Text1", std::wstring(70, L'宽'));
     EXPECT_EQ(ReadIni(L"Option", L"Text1").substr(0, 63), std::wstring(63, L'宽'));
-}
-
-TEST_F(SettingsStore, HandWrittenValuesReadAsBeforeAndTheCodePageLimitIsKnown) {
-    EXPECT_EQ(ReadIni(L"Option", L"Text1"), L"");
     WriteSettingsFileBytes("[Option]\r\nText1=  a b \r\nText2=x\ty\r\nText3=\"q\"\r\n");
     EXPECT_EQ(ReadIni(L"Option", L"Text1"), L"a b");
     EXPECT_EQ(ReadIni(L"Option", L"Text2"), L"x\ty");
     EXPECT_EQ(ReadIni(L"Option", L"Text3"), L"q");
-    for (const wchar_t* text : {L"", L"abc", L"宽带连接"}) EXPECT_TRUE(dialer::StorableInSettings(text)) << text;
-    EXPECT_FALSE(dialer::StorableInSettings(L"a\U0001F600"));
-    EXPECT_FALSE(dialer::StorableInSettings(L"\u0B85"));
 }
