@@ -1,8 +1,6 @@
 #pragma once
 #include <gtest/gtest.h>
 
-#include <string>
-
 #include "dialer/commands.h"
 #include "dialer/main_window.h"
 #include "dialer/tray.h"
@@ -38,7 +36,6 @@ protected:
     void TrayPress(UINT mouse) const { SendMessageW(hwnd_, kTrayCallbackMessage, dialer::kTrayIconId, mouse); }
     bool Shown() const { return IsWindowVisible(hwnd_) && !IsIconic(hwnd_); }
     static std::wstring Balloon() { return dialer::TrayData().szInfo; }
-    static std::wstring BalloonTitle() { return dialer::TrayData().szInfoTitle; }
 
     testing_support::CommandRecord record_;
     dialer::MainWindow* form_ = nullptr;

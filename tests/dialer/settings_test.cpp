@@ -23,13 +23,10 @@ TEST_F(SettingsStore, EveryValueComesBackExactlyAndPlainOnesAreStoredBareInTheSy
     }
     WriteIni(L"Option", L"Text1", L"宽带连接");
     WriteIni(L"Option", L"Text2", L"a\"b");
-    WriteIni(L"Option", L"Text3", L"s3cret");
     const std::string file = ReadSettingsFileBytes();
-    for (const char* line : {"Text1=\xBF\xED\xB4\xF8\xC1\xAC\xBD\xD3\r\n", "Text2=a\"b\r\n", "Text3=s3cret\r\n"})
-        EXPECT_NE(file.find(line), file.npos) << line << file;
+    EXPECT_NE(file.find("Text1=\xBF\xED\xB4\xF8\xC1\xAC\xBD\xD3\r\nText2=a\"b\r\n"), file.npos) << file;
     for (const wchar_t* text : {L"", L"abc", L"宽带连接"}) EXPECT_TRUE(dialer::StorableInSettings(text)) << text;
-    EXPECT_FALSE(dialer::StorableInSettings(L"a\U0001F600"));
-    EXPECT_FALSE(dialer::StorableInSettings(L"\u0B85"));
+    for (const wchar_t* text : {L"a\U0001F600", L"\u0B85"}) EXPECT_FALSE(dialer::StorableInSettings(text)) << text;
 }
 
 TEST_F(SettingsStore, LongValuesAreReadCutTo127BytesAndHandWrittenOnesAsBefore) {

@@ -55,11 +55,12 @@ TEST_F(DialerWindowTest, WithoutAFullAccountTheWindowStaysUpOnlyAManualDialRunsA
     ASSERT_EQ(record_.WaitForLines(1).size(), 1u);
     EXPECT_EQ(record_.Lines()[0], L"Rasdial 宽带连接 user01 \"\"");
     EXPECT_EQ(Balloon(), L"正在自动拨号中，请稍后......");
-    EXPECT_EQ(BalloonTitle(), L"ADSLZembrel");
+    EXPECT_STREQ(TrayData().szInfoTitle, L"ADSLZembrel");
 }
 
 TEST_F(DialerWindowTest, StoredFlagsRewriteTheRunValueAndReDialEveryIntervalAfterTheStartUpDialWithTheNameFilledIn) {
     ASSERT_TRUE(Open("Text2=u\r\nText3=p\r\nVornadel1=1\r\nVornadel2=1 \r\n"));
+    EXPECT_FALSE(IsWindowVisible(hwnd_)) << "the dial goes on in the tray";
     EXPECT_TRUE(Checked(IDC_AUTO_REDIAL));
     EXPECT_TRUE(Checked(IDC_AUTOSTART));
     const RegValue v = ReadRunValue();

@@ -5,7 +5,7 @@
 using namespace testing_support;
 using namespace dialer;
 
-static bool g_menuOverForegroundForm = false, g_closeInMenu = false, g_trayRefuses = false;
+static bool g_menuOverForegroundForm = false, g_closeInMenu = false;
 
 // Runs inside the popup menu's modal loop; the close stands for the updater's.
 static void CALLBACK InspectMenu(HWND form, UINT, UINT_PTR id, DWORD) {
@@ -18,9 +18,9 @@ static void CALLBACK InspectMenu(HWND form, UINT, UINT_PTR id, DWORD) {
         EndMenu();
 }
 
-// A shell whose tray takes no icon while told so.
+// A shell without a tray.
 static BOOL WINAPI RefusingTray(DWORD message, PNOTIFYICONDATAW data) {
-    return g_trayRefuses && message != NIM_DELETE ? FALSE : Shell_NotifyIconW(message, data);
+    return message == NIM_DELETE ? Shell_NotifyIconW(message, data) : FALSE;
 }
 
 TEST_F(DialerWindowTest, WithoutItsIconFileMinimiseHidesTrayPressesRestoreAndACloseInsideTheMenuWaitsForItAndSaves) {
@@ -76,29 +76,6 @@ TEST_F(DialerWindowTest, WithoutItsIconFileMinimiseHidesTrayPressesRestoreAndACl
     EXPECT_TRUE(LastTrayCallSucceeded()) << "the icon was deleted";
 }
 
-TEST_F(DialerWindowTest, StoredAccountDialsHiddenAndMenuAndButtonsStartTheirCommands) {
-    ASSERT_TRUE(Open("Text1=My Link\r\nText2=u\r\nText3=p\r\n"));
-    ASSERT_EQ(record_.WaitForLines(1).size(), 1u);
-    EXPECT_FALSE(IsWindowVisible(hwnd_));
-    EXPECT_EQ(Balloon(), L"正在自动拨号中，请稍后......");
-    EXPECT_EQ(BalloonTitle(), L"提示：");
-    EXPECT_STREQ(TrayData().szTip, L"ADSLZembrel") << "a balloon leaves the tip alone";
-    Command(IDM_CONNECT);
-    Click(IDC_DISCONNECT);
-    EXPECT_EQ(Balloon(), L"宽带连接已断开");
-    EXPECT_EQ(BalloonTitle(), L"ADSLZembrel");
-    Command(IDM_DISCONNECT);
-    Click(IDC_UPDATE);
-    Command(IDM_UPDATE);
-    ASSERT_EQ(record_.WaitForLines(6).size(), 6u);
-    // Started processes overlap: compare without order, with the window style asked for.
-    std::vector<std::wstring> got;
-    for (const auto& e : record_.Entries()) got.push_back(std::to_wstring(e.show) + L" " + e.commandLine);
-    std::sort(got.begin(), got.end());
-    const std::wstring dial = L"0 Rasdial \"My Link\" u p", hangUp = L"0 rasdial.exe \"My Link\" /disconnect";
-    EXPECT_EQ(got, std::vector<std::wstring>({dial, dial, hangUp, hangUp, L"1 update.exe", L"1 update.exe"}));
-}
-
 TEST_F(DialerWindowTest, HungDialIsNotJoinedByRedialsAndEndsAfterItsLimit) {
     // The fixture's rasdial stays running while this file is there.
     plat::UniqueFile(
@@ -123,31 +100,46 @@ TEST_F(DialerWindowTest, HungDialIsNotJoinedByRedialsAndEndsAfterItsLimit) {
 }
 
 // At log-on the shell may have no tray yet, and a restarted one has lost the icon.
-TEST_F(DialerWindowTest, StartUpDialHidesOnlyOnceTheTrayTakesTheIconAndTaskbarCreatedAddsItAgain) {
-    g_trayRefuses = true;
+TEST_F(DialerWindowTest, StartUpDialHidesOnceTheTrayTakesTheIconCommandsStartAndTaskbarCreatedAddsTheIconAgain) {
     SetShellNotifyIconFunction(RefusingTray);
-    ASSERT_TRUE(Open("Text1=ADSL\r\nText2=u\r\nText3=p\r\n"));
-    EXPECT_EQ(record_.WaitForLines(1).size(), 1u) << "dials all the same";
+    ASSERT_TRUE(Open("Text1=My Link\r\nText2=u\r\nText3=p\r\n"));
+    ASSERT_EQ(record_.WaitForLines(1).size(), 1u) << "dials all the same";
     EXPECT_FALSE(TrayIconShown());
     Tick(kTrayRetryTimerId);
     EXPECT_TRUE(Shown()) << "still no icon";
     ShowWindow(hwnd_, SW_MINIMIZE);
     EXPECT_TRUE(IsWindowVisible(hwnd_)) << "minimised on the taskbar, not hidden";
     ShowWindow(hwnd_, SW_RESTORE);
-    g_trayRefuses = false;
+    SetShellNotifyIconFunction(nullptr);
     ASSERT_TRUE(PumpUntil([] { return TrayIconShown(); }, 3000)) << "the retry timer adds it";
     EXPECT_FALSE(IsWindowVisible(hwnd_));
     EXPECT_EQ(Balloon(), L"正在自动拨号中，请稍后......");
-    EXPECT_EQ(BalloonTitle(), L"提示：");
+    EXPECT_STREQ(TrayData().szInfoTitle, L"提示：");
+    EXPECT_STREQ(TrayData().szTip, L"ADSLZembrel") << "a balloon leaves the tip alone";
     EXPECT_NE(TrayData().hIcon, nullptr) << "xptray.ico beside the program";
+
+    Command(IDM_CONNECT);
+    Click(IDC_DISCONNECT);
+    EXPECT_EQ(Balloon(), L"宽带连接已断开");
+    EXPECT_STREQ(TrayData().szInfoTitle, L"ADSLZembrel");
+    Command(IDM_DISCONNECT);
+    Click(IDC_UPDATE);
+    Command(IDM_UPDATE);
+    ASSERT_EQ(record_.WaitForLines(6).size(), 6u);
+    // Started processes overlap: compare without order, with the window style asked for.
+    std::vector<std::wstring> got;
+    for (const auto& e : record_.Entries()) got.push_back(std::to_wstring(e.show) + L" " + e.commandLine);
+    std::sort(got.begin(), got.end());
+    const std::wstring dial = L"0 Rasdial \"My Link\" u p", hangUp = L"0 rasdial.exe \"My Link\" /disconnect";
+    EXPECT_EQ(got, std::vector<std::wstring>({dial, dial, hangUp, hangUp, L"1 update.exe", L"1 update.exe"}));
 
     TrayPress(WM_LBUTTONDOWN);
     Shell_NotifyIconW(NIM_DELETE, const_cast<NOTIFYICONDATAW*>(&TrayData()));
     const UINT taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
-    g_trayRefuses = true;
+    SetShellNotifyIconFunction(RefusingTray);
     SendMessageW(hwnd_, taskbarCreated, 0, 0);
     EXPECT_FALSE(TrayIconShown());
-    g_trayRefuses = false;
+    SetShellNotifyIconFunction(nullptr);
     SendMessageW(hwnd_, taskbarCreated, 0, 0);
     EXPECT_TRUE(TrayIconShown()) << "added again";
     EXPECT_TRUE(Shown()) << "brought back by the user: a late icon leaves it up";
