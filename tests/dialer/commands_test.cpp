@@ -16,7 +16,7 @@ static Args Split(const std::wstring& cmdline) {
     return out;
 }
 
-TEST(CommandLines, PlainValuesGiveTheClassicLinesAndEveryValueReachesRasdialAsOneArgument) {
+TEST(CommandLines, PlainValuesGiveTheClassicLinesEveryValueReachesRasdialAsOneArgumentAndTheRunValueIsQuoted) {
     EXPECT_EQ(dialer::DialCommandLine(L"宽带连接", L"user01", L"a\\b"), L"Rasdial 宽带连接 user01 a\\b");
     EXPECT_EQ(dialer::DisconnectCommandLine(L"宽带连接"), L"rasdial.exe 宽带连接 /disconnect");
     for (const std::wstring v : {L"", L"My Link", L"tab\there", L"say \"hi\"", L"back\\slash\\", L"a\\\"b",
@@ -25,9 +25,6 @@ TEST(CommandLines, PlainValuesGiveTheClassicLinesAndEveryValueReachesRasdialAsOn
         EXPECT_EQ(Split(dialer::DialCommandLine(v, L"user", v)), (Args{L"Rasdial", v, L"user", v}));
         EXPECT_EQ(Split(dialer::DisconnectCommandLine(v)), (Args{L"rasdial.exe", v, L"/disconnect"}));
     }
-}
-
-TEST(RunValue, DataFollowsTheProgramsLocation) {
     EXPECT_EQ(dialer::RunValueData(L"C:\\", L"x"), L"C:\\x.Exe");
     EXPECT_EQ(dialer::RunValueData(L"C:\\Tools", L"x"), L"C:\\Tools\\x.Exe");
     // Unquoted, "C:\Program" would be started.

@@ -7,8 +7,8 @@
 #include "platform/text.h"
 #include "tests/support/testing.h"
 
-// Opens the dialer's main window in-process, with no settings file and no Run value left from before.
-class DialerWindowTest : public ::testing::Test {
+// A clean start: no settings file and no Run value left from before; Open() makes the main window in-process.
+class Dialer : public ::testing::Test {
 protected:
     void SetUp() override { TearDown(); }
     void TearDown() override {

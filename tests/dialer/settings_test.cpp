@@ -1,19 +1,12 @@
-#include <gtest/gtest.h>
+#include "tests/dialer/dialer_fixture.h"
 
 #include "dialer/settings.h"
-#include "tests/support/testing.h"
 
 using namespace testing_support;
 using dialer::ReadIni;
 using dialer::WriteIni;
 
-class SettingsStore : public ::testing::Test {
-protected:
-    void SetUp() override { RemoveSettingsFile(); }
-    void TearDown() override { RemoveSettingsFile(); }
-};
-
-TEST_F(SettingsStore, EveryValueComesBackExactlyAndPlainOnesAreStoredBareInTheSystemCodePage) {
+TEST_F(Dialer, SettingsEveryValueComesBackExactlyAndPlainOnesAreStoredBareInTheSystemCodePage) {
     const std::wstring values[] = {L"\"abc\"", L"abc ", L" abc", L"\tabc", L"abc\t", L"a\"b", L"\"", L"\"\"",
                                    L"'x'", L" ", L" \"q\" ", L"plain", L"宽 带", std::wstring(127, L'a'),
                                    std::wstring(126, L'b') + L" ", L" " + std::wstring(62, L'宽')};
@@ -29,10 +22,9 @@ TEST_F(SettingsStore, EveryValueComesBackExactlyAndPlainOnesAreStoredBareInTheSy
     for (const wchar_t* text : {L"a\U0001F600", L"\u0B85"}) EXPECT_FALSE(dialer::StorableInSettings(text)) << text;
 }
 
-TEST_F(SettingsStore, LongValuesAreReadCutTo127BytesAndHandWrittenOnesAsBefore) {
+TEST_F(Dialer, SettingsLongValuesAreReadCutTo127BytesAndHandWrittenOnesAsBefore) {
     EXPECT_EQ(ReadIni(L"Option", L"Text1"), L"");
-    std::wstring v200;
-    for (int i = 0; i < 200; ++i) v200 += static_cast<wchar_t>(L'a' + i % 26);
+    const std::wstring v200 = std::wstring(100, L'x') + std::wstring(100, L'y');
     WriteIni(L"Option", L"Text2", v200);
     EXPECT_NE(ReadSettingsFileBytes().find("Text2=" + std::string(v200.begin(), v200.begin() + 128) + "\r\n"),
               std::string::npos);
