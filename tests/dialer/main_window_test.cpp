@@ -206,6 +206,7 @@ TEST_F(Dialer, StartUpDialHidesOnceTheTrayTakesTheIconCommandsStartAndTaskbarCre
     EXPECT_FALSE(TrayIconShown());
     SetShellNotifyIconFunction(nullptr);
     SendMessageW(hwnd_, taskbarCreated, 0, 0);
-    EXPECT_TRUE(TrayIconShown()) << "added again";
+    NOTIFYICONDATAW probe = TrayData();
+    EXPECT_TRUE(Shell_NotifyIconW(NIM_MODIFY, &probe)) << "the shell has it again";
     EXPECT_TRUE(Shown()) << "brought back by the user: a late icon leaves it up";
 }
