@@ -86,7 +86,7 @@ TEST_F(Dialer, StoredFlagsRewriteTheRunValueAndReDialEveryIntervalAfterTheStartU
     Command(IDM_DISCONNECT);
     const auto lines = record_.WaitForLines(4, 12000);
     ASSERT_GE(lines.size(), 4u) << "a disconnect leaves re-dial on";
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), L"Rasdial 宽带连接 u p"), lines.size() - 2);
+    EXPECT_EQ(static_cast<size_t>(std::count(lines.begin(), lines.end(), L"Rasdial 宽带连接 u p")), lines.size() - 2);
 }
 
 TEST_F(Dialer, WithoutItsIconFileMinimiseHidesTrayPressesRestoreAndACloseInsideTheMenuWaitsForItAndSaves) {
