@@ -1,32 +1,28 @@
-// A clean start for tests that open the dialer's main window in-process.
 #pragma once
 #include <gtest/gtest.h>
 
-#include <string>
-
+#include "dialer/commands.h"
 #include "dialer/main_window.h"
 #include "dialer/tray.h"
 #include "platform/text.h"
 #include "tests/support/testing.h"
 
-class DialerWindowTest : public ::testing::Test {
+// A clean start: no settings file and no Run value left from before; Open() makes the main window in-process.
+class Dialer : public ::testing::Test {
 protected:
-    void SetUp() override {
-        testing_support::RemoveSettingsFile();
-        testing_support::DeleteRunValue();
-    }
+    void SetUp() override { TearDown(); }
     void TearDown() override {
         if (IsWindow(hwnd_)) DestroyWindow(hwnd_);
         testing_support::PumpMessages(20);
+        dialer::SetShellNotifyIconFunction(nullptr);
+        dialer::DialProcesses::SetTimeLimit(dialer::kDialTimeLimitMs);
+        DeleteFileW((record_.path() + L".hang").c_str());
         testing_support::RemoveSettingsFile();
         testing_support::DeleteRunValue();
     }
 
-    void StoreSettings(const std::string& body) {
-        testing_support::WriteSettingsFileBytes("[Option]\r\n" + body);
-    }
-
-    dialer::MainWindow* Open() {
+    dialer::MainWindow* Open(const std::string& optionLines = "") {
+        if (!optionLines.empty()) testing_support::WriteSettingsFileBytes("[Option]\r\n" + optionLines);
         form_ = dialer::MainWindow::Create();
         hwnd_ = form_ ? form_->hwnd() : nullptr;
         return form_;
@@ -34,12 +30,12 @@ protected:
 
     std::wstring Text(int id) const { return plat::WindowText(form_->Control(id)); }
     bool Checked(int id) const { return SendMessageW(form_->Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
-    // What a user's click on a button or check box does.
     void Click(int id) const { SendMessageW(form_->Control(id), BM_CLICK, 0, 0); }
-    void TrayPress(UINT mouseMessage) const {
-        SendMessageW(hwnd_, kTrayCallbackMessage, dialer::kTrayIconId, mouseMessage);
-    }
+    void Command(int id) const { SendMessageW(hwnd_, WM_COMMAND, id, 0); }
+    void Tick(UINT_PTR timerId) const { SendMessageW(hwnd_, WM_TIMER, timerId, 0); }
+    void TrayPress(UINT mouse) const { SendMessageW(hwnd_, kTrayCallbackMessage, dialer::kTrayIconId, mouse); }
     bool Shown() const { return IsWindowVisible(hwnd_) && !IsIconic(hwnd_); }
+    static std::wstring Balloon() { return dialer::TrayData().szInfo; }
 
     testing_support::CommandRecord record_;
     dialer::MainWindow* form_ = nullptr;
