@@ -26,7 +26,8 @@ bool PumpUntil(const std::function<bool()>& pred, DWORD timeoutMs) {
 }
 
 plat::UniqueHandle StartProgram(std::wstring commandLine, const wchar_t* dir) {
-    STARTUPINFOW si{sizeof si};
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
     if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, dir, &si, &pi)) return {};
     CloseHandle(pi.hThread);
