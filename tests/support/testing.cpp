@@ -45,7 +45,8 @@ HWND FindWindowOf(DWORD pid, const wchar_t* cls, const wchar_t* caption) {
 
 int RunningProcesses(const wchar_t* exeName) {
     plat::UniqueFile snap(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    PROCESSENTRY32W e{sizeof e};
+    PROCESSENTRY32W e{};
+    e.dwSize = sizeof e;
     int n = 0;
     for (BOOL ok = snap && Process32FirstW(snap.get(), &e); ok; ok = Process32NextW(snap.get(), &e))
         n += lstrcmpiW(e.szExeFile, exeName) == 0;
