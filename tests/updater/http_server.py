@@ -110,13 +110,12 @@ def stop(pidfile):
 
 
 def bind(port):
-    for attempt in range(100):  # waits for a stopped predecessor to let go of the port
+    for _ in range(100):  # waits for a stopped predecessor to let go of the port
         try:
             return ThreadingHTTPServer(("127.0.0.1", port), Handler)
         except OSError:
-            if attempt == 99:
-                raise
             time.sleep(0.05)
+    return ThreadingHTTPServer(("127.0.0.1", port), Handler)
 
 
 def main(command, pidfile_or_port, pidfile=None, exe=None, keydir=None):

@@ -34,6 +34,18 @@ protected:
     TempProgramFolder folder;
 };
 
+void OccupyWithFolder(const std::wstring& target) { CreateDirectoryW(target.c_str(), nullptr); }
+
+// The manifest Windows applies to a program (id 1), empty when it has none.
+std::string Manifest(const std::wstring& exe) {
+    plat::UniqueModule module(LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    if (!module) return ADD_FAILURE() << "cannot read " << plat::ToAnsi(exe), "";
+    HRSRC found = FindResourceW(module.get(), MAKEINTRESOURCEW(1), RT_MANIFEST);
+    return found ? std::string(static_cast<const char*>(LockResource(LoadResource(module.get(), found))),
+                               SizeofResource(module.get(), found))
+                 : "";
+}
+
 }  // namespace
 
 // Ways an install fails, each with a polite dialer running: afterwards the
@@ -47,8 +59,6 @@ struct FailureCase {
     std::vector<std::wstring> files;
     friend void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
 };
-
-void OccupyWithFolder(const std::wstring& target) { CreateDirectoryW(target.c_str(), nullptr); }
 
 const FailureCase kFailures[] = {
     {"Locked", L"升级失败：原程序文件正在被使用，无法替换（错误 32）。\n原来的程序没有改动。", L"vornadel.exe", true,
@@ -149,21 +159,11 @@ TEST_P(BuiltUpdater, EndsTheDialersReplacesTheProgramAndStartsItOnYes) {
 INSTANTIATE_TEST_SUITE_P(Keys, BuiltUpdater, ::testing::Values(L"loopback", L"loopback_signed"),
                          [](const auto& info) { return info.index ? "SignedYes" : "UnsignedNo"; });
 
-// The manifest Windows applies to a program (id 1), empty when it has none.
-std::string Manifest(const std::wstring& exe) {
-    plat::UniqueModule module(LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
-    if (!module) return ADD_FAILURE() << "cannot read " << plat::ToAnsi(exe), "";
-    HRSRC found = FindResourceW(module.get(), MAKEINTRESOURCEW(1), RT_MANIFEST);
-    return found ? std::string(static_cast<const char*>(LockResource(LoadResource(module.get(), found))),
-                               SizeofResource(module.get(), found))
-                 : "";
-}
-
 // UAC must not take the updater for an installer, and must go on
 // virtualising the dialer's writes to the Windows folder.
 TEST(ShippedPrograms, OnlyTheUpdaterAsksToRunAsTheInvoker) {
     const std::wstring shipped = testing_support::TestBinFolder() + L"\\updater\\shipped\\";
-    EXPECT_NE(Manifest(shipped + L"update.exe").find("<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>"),
-              std::string::npos);
+    const std::string updater = Manifest(shipped + L"update.exe");
+    EXPECT_NE(updater.find("<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>"), std::string::npos);
     EXPECT_EQ(Manifest(shipped + L"vornadel.exe").find("trustInfo"), std::string::npos);
 }

@@ -54,8 +54,8 @@ public:
     std::wstring log = testing_support::TempFolder() + L"\\vornadel-standin-" + std::to_wstring(++count_) + L".log";
     Standin(const std::wstring& exe, bool ignoreClose) {
         DeleteFileW(log.c_str());
-        const std::wstring path = testing_support::TestBinFolder() + L"\\updater\\" + exe;
-        process_ = testing_support::StartProgram(L"\"" + path + L"\" " + (ignoreClose ? L"--ignore-close " : L"") + log);
+        const std::wstring path = L"\"" + testing_support::TestBinFolder() + L"\\updater\\" + exe + L"\" ";
+        process_ = testing_support::StartProgram(path + (ignoreClose ? L"--ignore-close " : L"") + log);
         if (process_ && !PumpUntil([&] { return ReadFileBytes(log).rfind("start\n", 0) == 0; }, 15000))
             process_.reset();
     }
