@@ -4,7 +4,7 @@
   http_server.py stop PIDFILE
 Bodies are programs made from EXE; with KEYDIR each generated one is also left there
 as served-SIZE.bin, /signed/KIND/ is signed with its a.pem or b.pem, and PORT + 1
-serves the same over TLS with a self-signed certificate that no client trusts."""
+serves the same over TLS with its self-signed tls.crt, which no client trusts."""
 import os, signal, ssl, struct, subprocess, sys, threading, time
 from pathlib import Path
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
@@ -13,10 +13,11 @@ from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 PERIOD = bytes((k * 73 + 11) & 0xFF for k in range(1021))
 BIG = 5 * 1024 * 1024 + 123
 # name: (size, Content-Length sent, bytes sent, pause after each piece: then 100-byte pieces; None: then silence)
+# (no size: a body made by special_body, all sent)
 CASES = {"normal": (10000, True, 10000, 0), "small": (500, True, 500, 0), "multiple": (4096, True, 4096, 0),
          "nolength": (3000, False, 3000, 0), "short": (8000, True, 3000, 0), "drip": (3000, True, 3000, 0.02),
-         "big": (BIG, True, BIG, 0), "stall": (500 * 1024, True, 256 * 1024, None)}
-SPECIAL = {"cutexe": False, "otherkind": True, "mzjunk": False}  # name: Content-Length sent
+         "big": (BIG, True, BIG, 0), "stall": (500 * 1024, True, 256 * 1024, None),
+         "cutexe": (None, False, None, 0), "otherkind": (None, True, None, 0), "mzjunk": (None, False, None, 0)}
 SIGNED = {"valid", "changed", "keyb", "missing", "empty", "truncated", "garbage", "trailing", "oversized"}
 
 
@@ -82,9 +83,10 @@ class Handler(BaseHTTPRequestHandler):
             data = exe if parts[3] == "vornadel.exe" else sign(self.server.keydir, "a.pem", exe)
         elif parts[0] == "signed" and parts[1:2] and parts[1] in SIGNED and parts[2:] in files:
             data = signed(self.server, parts[1], parts[2].endswith(".sig"))
-        elif case or parts[0] in SPECIAL:
-            body = special_body(exe, parts[0]) if parts[0] in SPECIAL else program(self.server, case[0])
-            announced, sent, pause = case[1:] if case else (SPECIAL[parts[0]], len(body), 0)
+        elif case:
+            size, announced, sent, pause = case
+            body = program(self.server, size) if size else special_body(exe, parts[0])
+            sent = sent or len(body)
             piece = 100 if pause else 65536
             self.answer(200, "application/octet-stream", b"", len(body) if announced else None)
             for at in range(0, sent, piece):
@@ -125,13 +127,8 @@ def main(command, pidfile_or_port, pidfile=None, exe=None, keydir=None):
     port = int(pidfile_or_port)
     servers = [bind(port)]  # bound before the caller goes on
     if keydir:
-        cert, key = os.path.join(keydir, "tls.crt"), os.path.join(keydir, "tls.key")
-        if not os.path.exists(cert):
-            subprocess.run(["openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
-                            "-nodes", "-subj", "/CN=127.0.0.1", "-days", "3650", "-keyout", key, "-out", cert],
-                           check=True, capture_output=True)
         context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-        context.load_cert_chain(cert, key)
+        context.load_cert_chain(os.path.join(keydir, "tls.crt"), os.path.join(keydir, "tls.key"))
         servers.append(bind(port + 1))
         servers[1].socket = context.wrap_socket(servers[1].socket, server_side=True)
     for server in servers:
