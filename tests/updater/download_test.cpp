@@ -27,9 +27,6 @@ struct DownloadCase {
 
 namespace {
 const wchar_t kDone[] = L"文件已经下载完成！";
-const wchar_t kCut[] = L"文件没有下载完整，请稍后再试";
-const wchar_t kNoProgram[] = L"下载的文件不是有效的程序文件";
-const wchar_t kBadSignature[] = L"升级文件的签名无效，已放弃安装。";
 const wchar_t kMalformed[] = L"升级文件的签名格式不正确，已放弃安装。";
 const DownloadCase kCases[] = {
     {"Normal", L"/normal/vornadel.exe", kDone, 10000},
@@ -39,18 +36,18 @@ const DownloadCase kCases[] = {
     {"SlowDrip", L"/drip/vornadel.exe", kDone, 3000},
     {"SeveralMegabytes", L"/big/vornadel.exe", kDone, 5 * 1024 * 1024 + 123},
     {"NotFoundPage", L"/missing/vornadel.exe", L"服务器没有提供升级文件（HTTP 404）", 0},
-    {"CutShort", L"/short/vornadel.exe", kCut, 0},
-    {"NotAProgram", L"/notexe/vornadel.exe", kNoProgram, 0},
+    {"CutShort", L"/short/vornadel.exe", L"文件没有下载完整，请稍后再试", 0},
+    {"NotAProgram", L"/notexe/vornadel.exe", L"下载的文件不是有效的程序文件", 0},
     {"RefusedConnection", L"http://127.0.0.1:1/refused/vornadel.exe", L"与主机通讯时出现了错误", 0},
     // Without a length only the program's own structure tells that it is whole.
-    {"CutShortWithoutLength", L"/cutexe/vornadel.exe", kCut, 0},
-    {"MZButNoProgram", L"/mzjunk/vornadel.exe", kNoProgram, 0},
+    {"CutShortWithoutLength", L"/cutexe/vornadel.exe", L"文件没有下载完整，请稍后再试", 0},
+    {"MZButNoProgram", L"/mzjunk/vornadel.exe", L"下载的文件不是有效的程序文件", 0},
     {"ForAnotherKindOfPC", L"/otherkind/vornadel.exe", L"下载的程序不适用于这种类型的电脑", 0},
     {"UntrustedCertificate", L"https:/normal/vornadel.exe", L"服务器的安全证书无效，已停止下载。", 0},
     {"UnsignedWithoutKey", L"/signed/missing/vornadel.exe", kDone, 20000},
     {"SignatureValid", L"/signed/valid/vornadel.exe", kDone, 20000, true},
-    {"SignedBodyChanged", L"/signed/changed/vornadel.exe", kBadSignature, 0, true},
-    {"SignatureOfOtherKey", L"/signed/keyb/vornadel.exe", kBadSignature, 0, true},
+    {"SignedBodyChanged", L"/signed/changed/vornadel.exe", L"升级文件的签名无效，已放弃安装。", 0, true},
+    {"SignatureOfOtherKey", L"/signed/keyb/vornadel.exe", L"升级文件的签名无效，已放弃安装。", 0, true},
     {"SignatureMissing", L"/signed/missing/vornadel.exe", L"找不到升级文件的签名，已放弃安装。", 0, true},
     {"SignatureEmpty", L"/signed/empty/vornadel.exe", kMalformed, 0, true},
     {"SignatureTruncated", L"/signed/truncated/vornadel.exe", kMalformed, 0, true},

@@ -74,31 +74,30 @@ class Handler(BaseHTTPRequestHandler):
 
     def do_GET(self):
         parts = self.path.strip("/").split("/")
-        case = CASES.get(parts[0])
+        size, announced, sent, pause = CASES.get(parts[0], (None, True, None, 0))
         if parts[0] == "bench" and parts[1:] and parts[1].isdigit():
-            case = (int(parts[1]), True, int(parts[1]), 0)
+            size = int(parts[1])
         exe = Path(self.server.exe).read_bytes() if self.server.exe else b""
-        data, files = None, (["vornadel.exe"], ["vornadel.exe.sig"])
-        if parts[:3] == ["soft", "updates", "Vornadel"] and parts[3:] in files:
-            data = exe if parts[3] == "vornadel.exe" else sign(self.server.keydir, "a.pem", exe)
-        elif parts[0] == "signed" and parts[1:2] and parts[1] in SIGNED and parts[2:] in files:
-            data = signed(self.server, parts[1], parts[2].endswith(".sig"))
-        elif case:
-            size, announced, sent, pause = case
-            body = program(self.server, size) if size else special_body(exe, parts[0])
-            sent = sent or len(body)
-            piece = 100 if pause else 65536
-            self.answer(200, "application/octet-stream", b"", len(body) if announced else None)
-            for at in range(0, sent, piece):
-                self.wfile.write(body[at:at + min(piece, sent - at)])
-                self.wfile.flush()
-                time.sleep(pause or 0)
-            return time.sleep(60 if pause is None else 0)  # a server gone silent, the connection left open
-        if data is not None:
-            return self.answer(200, "application/octet-stream", data, len(data))
-        notexe = parts[0] == "notexe"
-        page = b"<html><body>%s</body></html>" % (b"not a program " * 140 if notexe else b"404 Not Found")
-        self.answer(200 if notexe else 404, "text/html", page, len(page))
+        files, body = ("vornadel.exe", "vornadel.exe.sig"), None
+        if parts[:3] == ["soft", "updates", "Vornadel"] and len(parts) == 4 and parts[3] in files:
+            body = exe if parts[3] == "vornadel.exe" else sign(self.server.keydir, "a.pem", exe)
+        elif parts[0] == "signed" and len(parts) == 3 and parts[1] in SIGNED and parts[2] in files:
+            body = signed(self.server, parts[1], parts[2].endswith(".sig"))
+        elif size:
+            body = program(self.server, size)
+        elif parts[0] in CASES:
+            body = special_body(exe, parts[0])
+        if body is None:
+            notexe = parts[0] == "notexe"
+            page = b"<html><body>%s</body></html>" % (b"not a program " * 140 if notexe else b"404 Not Found")
+            return self.answer(200 if notexe else 404, "text/html", page, len(page))
+        piece, sent = 100 if pause else 65536, sent or len(body)
+        self.answer(200, "application/octet-stream", b"", len(body) if announced else None)
+        for at in range(0, sent, piece):
+            self.wfile.write(body[at:at + min(piece, sent - at)])
+            self.wfile.flush()
+            time.sleep(pause or 0)
+        time.sleep(60 if pause is None else 0)  # a server gone silent, the connection left open
 
 
 def stop(pidfile):
