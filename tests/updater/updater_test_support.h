@@ -1,14 +1,12 @@
-// Shared pieces of the updater's tests: throw-away program folders, dialer
-// stand-ins, and answering message boxes.
+// Shared pieces of the updater's tests: a throw-away program folder, dialer
+// stand-ins, and an answerer of message boxes.
 #pragma once
 #include <windows.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <ostream>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "platform/handles.h"
@@ -25,28 +23,9 @@ inline std::wstring ServerUrl(const std::wstring& path) {
     return L"http://127.0.0.1:" + std::to_wstring(VORNADEL_TEST_HTTP_PORT) + path;
 }
 
-// The program the server serves as the new dialer.
+// What the server serves as the new dialer.
 inline std::wstring ServedProgram() { return testing_support::TestBinFolder() + L"\\updater\\standin\\vornadel.exe"; }
 
-// The server's generated program of the given size (see http_server.py):
-// the new dialer, or below its size only its headers with one empty
-// section (SizeOfHeaders to match), then the repeating pattern.
-inline std::string ExpectedBody(size_t size) {
-    std::string body = ReadFileBytes(ServedProgram());
-    if (size < body.size()) {
-        const auto at = [&](size_t offset) { return static_cast<unsigned char>(body[offset]); };
-        const size_t e = at(0x3C) | at(0x3D) << 8 | at(0x3E) << 16, table = e + 24 + (at(e + 20) | at(e + 21) << 8);
-        body.resize(table + 40);
-        body[e + 6] = 1, body[e + 7] = 0;
-        for (size_t i = 0; i < 4; ++i) body[e + 24 + 60 + i] = static_cast<char>((table + 40) >> (8 * i));  // SizeOfHeaders
-        std::fill(body.begin() + table + 16, body.begin() + table + 24, '\0');
-    }
-    body.resize(std::min(body.size(), size));
-    for (size_t i = body.size(); i < size; ++i) body += static_cast<char>(((i % 1021) * 73 + 11) & 0xFF);
-    return body;
-}
-
-// Names in a folder, sorted; none when it is missing.
 inline std::vector<std::wstring> FilesIn(const fs::path& folder) {
     std::vector<std::wstring> names;
     std::error_code ec;
@@ -55,32 +34,28 @@ inline std::vector<std::wstring> FilesIn(const fs::path& folder) {
     return names;
 }
 
-// A fresh folder standing for the updater's own folder, holding an old dialer.
+// The updater's own folder, holding an old dialer.
 struct TempProgramFolder {
     TempProgramFolder() {
-        std::error_code ec;
         fs::remove_all(path, ec);
         fs::create_directories(path);
         std::ofstream(fs::path(File(L"vornadel.exe")), std::ios::binary) << kOldProgram;
     }
-    ~TempProgramFolder() {
-        std::error_code ec;
-        fs::remove_all(path, ec);
-    }
+    ~TempProgramFolder() { fs::remove_all(path, ec); }
     std::wstring File(const std::wstring& name) const { return path + L"\\" + name; }
     const std::wstring path = testing_support::TempFolder() + L"\\vornadel-updater";
+    std::error_code ec;
     static constexpr char kOldProgram[] = "MZ the old dialer";
 };
 
-// A running dialer stand-in from testbin\updater (exe relative to it), with
-// its own log: "start", then the fields it saved if it closed normally.
+// A running stand-in (fixtures/dialer_standin.cpp), testbin\updater\<exe>, with its own log.
 class Standin {
 public:
+    std::wstring log = testing_support::TempFolder() + L"\\vornadel-standin-" + std::to_wstring(++count_) + L".log";
     Standin(const std::wstring& exe, bool ignoreClose) {
-        log = testing_support::TempFolder() + L"\\vornadel-standin-" + std::to_wstring(++count_) + L".log";
         DeleteFileW(log.c_str());
-        const std::wstring path = testing_support::TestBinFolder() + L"\\updater\\" + exe;
-        process_ = testing_support::StartProgram(L"\"" + path + L"\" " + (ignoreClose ? L"--ignore-close " : L"") + log);
+        const std::wstring path = L"\"" + testing_support::TestBinFolder() + L"\\updater\\" + exe + L"\" ";
+        process_ = testing_support::StartProgram(path + (ignoreClose ? L"--ignore-close " : L"") + log);
         if (process_ && !PumpUntil([&] { return ReadFileBytes(log).rfind("start\n", 0) == 0; }, 15000))
             process_.reset();
     }
@@ -94,27 +69,15 @@ public:
         DWORD code = STILL_ACTIVE;
         return process_ && GetExitCodeProcess(process_.get(), &code) ? code : STILL_ACTIVE;
     }
-    std::wstring log;
 
 private:
     static inline int count_ = 0;
     plat::UniqueHandle process_;
 };
 
-struct BoxRecord {
-    std::wstring title, text;
-    std::vector<int> buttons;  // IDOK, IDYES, IDNO present
-    bool hasIcon = false;
-    bool operator==(const BoxRecord& o) const {
-        return std::tie(title, text, buttons, hasIcon) == std::tie(o.title, o.text, o.buttons, o.hasIcon);
-    }
-    friend void PrintTo(const BoxRecord& r, std::ostream* os) {
-        *os << plat::ToAnsi(r.title + L" | " + r.text) << " | buttons " << r.buttons.size() << " | icon " << r.hasIcon;
-    }
-};
-
-// Answers the message boxes of process pid in order, from a thread timer
-// (it runs inside this thread's own boxes' loops too), recording each.
+// Answers the message boxes of process pid in order, from a thread timer (it
+// runs inside this thread's own boxes' loops too), recording each as
+// "title | text | buttons[ | icon]".
 class MessageBoxAnswerer {
 public:
     MessageBoxAnswerer(std::vector<int> answers, DWORD pid) : answers_(std::move(answers)), pid_(pid) {
@@ -125,7 +88,7 @@ public:
         KillTimer(nullptr, timer_);
         self_ = nullptr;
     }
-    std::vector<BoxRecord> boxes;
+    std::vector<std::wstring> boxes;
 
 private:
     static BOOL CALLBACK FindBox(HWND hwnd, LPARAM param) {
@@ -136,16 +99,23 @@ private:
         GetClassNameW(hwnd, cls, 16);
         if (pid != me->pid_ || hwnd == me->answered_ || wcscmp(cls, L"#32770") || !IsWindowVisible(hwnd)) return TRUE;
         me->answered_ = hwnd;
-        BoxRecord r{plat::WindowText(hwnd), plat::WindowText(GetDlgItem(hwnd, 0xFFFF)), {}, false};
-        for (int id : {IDOK, IDCANCEL, IDYES, IDNO})
-            if (GetDlgItem(hwnd, id) && IsWindowVisible(GetDlgItem(hwnd, id))) r.buttons.push_back(id);
+        std::wstring record = plat::WindowText(hwnd) + L" | " + plat::WindowText(GetDlgItem(hwnd, 0xFFFF)) + L" |";
+        // Unexpected boxes are closed all the same (last button), so a test never hangs on one.
+        int last = IDCANCEL;
+        static const std::pair<int, const wchar_t*> kButtons[] = {{IDOK, L"OK"}, {IDCANCEL, L"Cancel"}, {IDYES, L"Yes"},
+                                                                   {IDNO, L"No"}};
+        for (const auto& [id, name] : kButtons)
+            if (GetDlgItem(hwnd, id) && IsWindowVisible(GetDlgItem(hwnd, id))) {
+                record += std::wstring(L" ") + name;
+                last = id;
+            }
         for (HWND c = GetWindow(hwnd, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
-            r.hasIcon |= (GetWindowLongPtrW(c, GWL_STYLE) & SS_TYPEMASK) == SS_ICON && IsWindowVisible(c) &&
-                         SendMessageW(c, STM_GETICON, 0, 0);
-        me->boxes.push_back(r);
-        // Unexpected boxes are closed all the same, so a test never hangs on one.
-        size_t n = me->boxes.size();
-        int id = n <= me->answers_.size() ? me->answers_[n - 1] : r.buttons.empty() ? IDCANCEL : r.buttons.back();
+            if ((GetWindowLongPtrW(c, GWL_STYLE) & SS_TYPEMASK) == SS_ICON && IsWindowVisible(c) &&
+                SendMessageW(c, STM_GETICON, 0, 0))
+                record += L" | icon";
+        me->boxes.push_back(record);
+        const size_t n = me->boxes.size();
+        const int id = n <= me->answers_.size() ? me->answers_[n - 1] : last;
         PostMessageW(hwnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(hwnd, id)));
         return FALSE;
     }
