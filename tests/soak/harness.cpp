@@ -34,8 +34,7 @@ long EnvNumber(const char* name) {
     return v && *v ? std::strtol(v, nullptr, 10) : 0;
 }
 
-}  // namespace
-
+// GetProcessHandleCount answers 0 under Wine.
 long KernelHandles(DWORD pid) {
     static const auto query = reinterpret_cast<QuerySystemInformation>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
@@ -49,6 +48,8 @@ long KernelHandles(DWORD pid) {
     return static_cast<long>(std::count_if(entries, entries + *reinterpret_cast<ULONG*>(buffer.data()),
                                            [pid](const HandleEntry& e) { return e.ownerPid == pid; }));
 }
+
+}  // namespace
 
 Usage Measure(DWORD pid) {
     const bool self = pid == GetCurrentProcessId();

@@ -17,8 +17,6 @@ struct Usage {
 };
 // GDI objects by the program's own counting, so for this process only.
 Usage Measure(DWORD pid = GetCurrentProcessId());
-// GetProcessHandleCount answers 0 under Wine.
-long KernelHandles(DWORD pid);
 // 1/20 of full unless VORNADEL_SOAK_FULL is set.
 int Scaled(int full);
 // ciCases unless VORNADEL_FUZZ_BUDGET names another count.

@@ -169,14 +169,13 @@ TEST(Soak, UpdaterCyclesWithFaults) {
         Answer("200 OK", a.substr(0, 64) + std::string(a.size() - 64, '\x7f')),  // "MZ" and junk
     };
     std::ofstream(dialer.c_str(), std::ios::binary | std::ios::trunc) << programs[1];
-    std::string current = programs[1];
     int installed = 0, faulty = 0;
     soak::Usage start, end;
     const UINT_PTR timer = SetTimer(nullptr, 0, 50, AnswerBox);
     for (int i = 0; i < soak::Scaled(300); ++i) {
         SCOPED_TRACE("cycle " + std::to_string(i));
         const bool fault = i % 4 == 3;
-        const std::string& next = programs[installed % 2];
+        const std::string &old = programs[(installed + 1) % 2], &next = programs[installed % 2];
         server.Answer(fault ? faults[faulty % 6] : Answer("200 OK", next));
         const long served = server.served();
         plat::UniqueHandle process = testing_support::StartProgram(L"\"" + folder + L"\\update.exe\"", folder.c_str());
@@ -191,15 +190,11 @@ TEST(Soak, UpdaterCyclesWithFaults) {
         }
         ASSERT_TRUE(PumpUntil([&] { return WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0; }, 30000))
             << "the updater did not end";
-        const std::string now = testing_support::ReadFileBytes(dialer);
-        if (fault) {
-            EXPECT_TRUE(now == current) << "a faulty download changed the program";
+        EXPECT_TRUE(testing_support::ReadFileBytes(dialer) == (fault ? old : next)) << "not the expected program, whole";
+        if (fault)
             ++faulty;
-        } else {
-            EXPECT_TRUE(now == next) << "the new program was not installed whole";
-            current = now, ++installed;
-            (installed == 1 ? start : end) = g_updaterSeen;
-        }
+        else
+            (++installed == 1 ? start : end) = g_updaterSeen;
     }
     KillTimer(nullptr, timer);
     EXPECT_TRUE(start.handles > 0 && end.handles > 0) << "the updater's figures were taken";
@@ -216,9 +211,8 @@ void OpenOn(const std::string& file, const std::vector<const wchar_t*>& wanted =
         dialer::MainWindow* form = dialer::MainWindow::Create();
         ASSERT_TRUE(form) << "the window did not open";
         const HWND hwnd = form->hwnd();
-        for (int id = dialer::IDC_CONNECTION_NAME; id <= dialer::IDC_REDIAL_FLAG; ++id) {
-            const size_t n = fields.size();
-            fields.push_back(plat::WindowText(form->Control(id)));
+        for (size_t n = 0; n <= dialer::IDC_REDIAL_FLAG - dialer::IDC_CONNECTION_NAME; ++n) {
+            fields.push_back(plat::WindowText(form->Control(dialer::IDC_CONNECTION_NAME + static_cast<int>(n))));
             EXPECT_LE(plat::ToAnsi(fields[n]).size(), 127u) << "field " << n + 1;
             for (wchar_t c : fields[n])
                 EXPECT_TRUE(c >= 0x20 || file.find(static_cast<char>(c)) != std::string::npos) << "control " << int(c);
@@ -251,10 +245,6 @@ TEST(SettingsFuzz, OddShapesThenRandomAndMutatedFiles) {
         {"10 MB, keys at the end", big + "Text2=user\r\nText3=pw\r\n", {nullptr, L"user", L"pw"}},
         {"UTF-16 LE with BOM", std::string(reinterpret_cast<const char*>(utf16.data()), utf16.size() * 2),
          {L"宽带连接2", L"用户", L"pw"}},
-        {"missing section", "Text2=user\r\nText3=pw\r\n[Other]\r\nText1=x\r\n", {L"宽带连接", L"", L""}},
-        {"duplicate keys and sections", head + "Text2=first\r\nText2=second\r\n" + head + "Text3=pw\r\n",
-         {nullptr, L"first"}},
-        {"keys without =", head + "Text2\r\nText3 pw\r\nText1=name\r\n", {L"name", L"", L""}},
         {"100,000-byte lines", head + "Text2=" + std::string(100000, 'a') + "\r\n" + std::string(100000, 'b') +
                                    "\r\nText3=pw\r\n",
          {nullptr, a127.c_str(), L"pw"}},
