@@ -3,6 +3,7 @@
 #include "tests/soak/harness.h"
 
 #include <psapi.h>
+#include <winternl.h>
 
 #include <gtest/gtest.h>
 
@@ -20,15 +21,6 @@ namespace soak {
 
 namespace {
 
-// One entry of SystemHandleInformation; the table's count is padded to a pointer.
-struct HandleEntry {
-    ULONG ownerPid;
-    ULONG typeFlagsValue;
-    PVOID object;
-    ACCESS_MASK access;
-};
-using QuerySystemInformation = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
-
 long EnvNumber(const char* name) {
     const char* v = std::getenv(name);
     return v && *v ? std::strtol(v, nullptr, 10) : 0;
@@ -36,17 +28,15 @@ long EnvNumber(const char* name) {
 
 // GetProcessHandleCount answers 0 under Wine.
 long KernelHandles(DWORD pid) {
-    static const auto query = reinterpret_cast<QuerySystemInformation>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
     std::vector<BYTE> buffer(1 << 20);
-    LONG status = -1;
-    while (query && (status = query(16, buffer.data(), static_cast<ULONG>(buffer.size()), nullptr)) ==
-                        static_cast<LONG>(0xC0000004))  // STATUS_INFO_LENGTH_MISMATCH
+    NTSTATUS status;
+    while ((status = NtQuerySystemInformation(SystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()),
+                                              nullptr)) == static_cast<NTSTATUS>(0xC0000004))  // length mismatch
         buffer.resize(buffer.size() * 2);
     if (status < 0) return -1;
-    const auto* entries = reinterpret_cast<const HandleEntry*>(buffer.data() + sizeof(ULONG_PTR));
-    return static_cast<long>(std::count_if(entries, entries + *reinterpret_cast<ULONG*>(buffer.data()),
-                                           [pid](const HandleEntry& e) { return e.ownerPid == pid; }));
+    const auto* table = reinterpret_cast<const SYSTEM_HANDLE_INFORMATION*>(buffer.data());
+    return static_cast<long>(std::count_if(table->Handle, table->Handle + table->Count,
+                                           [pid](const SYSTEM_HANDLE_ENTRY& e) { return e.OwnerPid == pid; }));
 }
 
 }  // namespace

@@ -89,14 +89,19 @@ struct ButtonForm : plat::Window {
     HWND buttons[4];
 };
 
-int g_skinnedBoxes = 0, g_boxTries = 0;
+DWORD g_boxPid = 0;
+int g_skinnedBoxes = 0;
+soak::Usage g_boxOwnerSeen;  // at its last message box
 
-void CALLBACK CloseBox(HWND, UINT, UINT_PTR id, DWORD) {
-    HWND box = FindWindowW(L"#32770", L"提示");
-    if (!(box && IsWindowVisible(box)) && ++g_boxTries < 500) return;
-    KillTimer(nullptr, id);
-    g_skinnedBoxes += box && reinterpret_cast<WNDPROC>(GetWindowLongPtrW(box, GWLP_WNDPROC)) == &skin::FormProc;
-    PostMessageW(box, WM_COMMAND, IDOK, 0);
+// Answers a message box of g_boxPid once it is up: No to starting the
+// dialer, OK to the rest.
+void CALLBACK AnswerBox(HWND, UINT, UINT_PTR, DWORD) {
+    const HWND box = testing_support::FindWindowOf(g_boxPid, L"#32770", nullptr);
+    if (!box || !IsWindowVisible(box)) return;
+    g_boxOwnerSeen = soak::Measure(g_boxPid);
+    g_skinnedBoxes += reinterpret_cast<WNDPROC>(GetWindowLongPtrW(box, GWLP_WNDPROC)) == &skin::FormProc;
+    const int id = GetDlgItem(box, IDNO) ? IDNO : IDOK;
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, id)));
 }
 
 TEST(Soak, SkinFadesAndMessageBoxes) {
@@ -110,6 +115,8 @@ TEST(Soak, SkinFadesAndMessageBoxes) {
     const int changeCount = soak::Scaled(10000), boxCount = soak::Scaled(1000);
     int changes = 0, boxes = 0;
     soak::Usage start;
+    g_boxPid = GetCurrentProcessId();
+    const UINT_PTR timer = SetTimer(nullptr, 0, 10, AnswerBox);
     for (const int part : {20, 1}) {
         for (; changes < changeCount / part; ++changes) {
             const HWND b = form.buttons[changes / 5 % 4];
@@ -120,14 +127,14 @@ TEST(Soak, SkinFadesAndMessageBoxes) {
             for (int step = changes % 7 * 15; step > 0 && GetPropW(b, L"TIMERID"); --step)
                 SendMessageW(b, WM_TIMER, 1, 0);
         }
-        for (g_boxTries = 0; boxes < boxCount / part; ++boxes) {
-            SetTimer(nullptr, 0, 10, CloseBox);
+        for (; boxes < boxCount / part; ++boxes) {
             const int answer = MessageBoxW(form.hwnd(), L"更新程序未找到", L"提示", MB_OKCANCEL | MB_ICONINFORMATION);
             EXPECT_EQ(IDOK, answer);
         }
         testing_support::PumpMessages(50);
         if (part == 20) start = soak::Measure();
     }
+    KillTimer(nullptr, timer);
     EXPECT_EQ(boxes, g_skinnedBoxes);
     soak::Report("skin: state changes with fades, message boxes",
                  std::to_string(changes) + ", " + std::to_string(g_skinnedBoxes), start, soak::Measure());
@@ -136,18 +143,6 @@ TEST(Soak, SkinFadesAndMessageBoxes) {
 std::string Answer(const std::string& status, const std::string& body, bool length = true) {
     return "HTTP/1.1 " + status + "\r\nContent-Type: application/octet-stream\r\n" +
            (length ? "Content-Length: " + std::to_string(body.size()) + "\r\n" : "") + "\r\n" + body;
-}
-
-DWORD g_updaterPid = 0;
-soak::Usage g_updaterSeen;  // at its last message box
-
-// No to starting the dialer, OK to the rest.
-void CALLBACK AnswerBox(HWND, UINT, UINT_PTR, DWORD) {
-    const HWND box = testing_support::FindWindowOf(g_updaterPid, L"#32770", nullptr);
-    if (!box || !IsWindowVisible(box)) return;
-    g_updaterSeen = soak::Measure(g_updaterPid);
-    const int id = GetDlgItem(box, IDNO) ? IDNO : IDOK;
-    PostMessageW(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, id)));
 }
 
 // One update.exe per cycle; every fourth answer is faulty, each fault in
@@ -180,13 +175,13 @@ TEST(Soak, UpdaterCyclesWithFaults) {
         const long served = server.served();
         plat::UniqueHandle process = testing_support::StartProgram(L"\"" + folder + L"\\update.exe\"", folder.c_str());
         ASSERT_TRUE(process);
-        g_updaterPid = GetProcessId(process.get());
-        g_updaterSeen = {};
+        g_boxPid = GetProcessId(process.get());
+        g_boxOwnerSeen = {};
         if (fault) {
             // The failed download stays on screen until the user closes it.
             PumpUntil([&] { return server.served() > served; }, 15000);
             testing_support::PumpMessages(1500);
-            PostMessageW(testing_support::FindWindowOf(g_updaterPid, plat::kFormClassName, nullptr), WM_CLOSE, 0, 0);
+            PostMessageW(testing_support::FindWindowOf(g_boxPid, plat::kFormClassName, nullptr), WM_CLOSE, 0, 0);
         }
         ASSERT_TRUE(PumpUntil([&] { return WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0; }, 30000))
             << "the updater did not end";
@@ -194,7 +189,7 @@ TEST(Soak, UpdaterCyclesWithFaults) {
         if (fault)
             ++faulty;
         else
-            (++installed == 1 ? start : end) = g_updaterSeen;
+            (++installed == 1 ? start : end) = g_boxOwnerSeen;
     }
     KillTimer(nullptr, timer);
     EXPECT_TRUE(start.handles > 0 && end.handles > 0) << "the updater's figures were taken";
