@@ -150,7 +150,8 @@ std::string Answer(const std::string& status, const std::string& body, bool leng
 TEST(Soak, UpdaterCyclesWithFaults) {
     soak::RawServer server(VORNADEL_SOAK_HTTP_PORT);
     ASSERT_EQ(VORNADEL_SOAK_HTTP_PORT, server.port()) << "the port is taken";
-    const std::wstring bin = testing_support::TestBinFolder(), folder = bin + L"\\soak", dialer = folder + L"\\vornadel.exe";
+    const std::wstring bin = testing_support::TestBinFolder(), folder = bin + L"\\soak";
+    const std::wstring dialer = folder + L"\\vornadel.exe";
     // They take turns as the new version.
     const std::string programs[] = {testing_support::ReadFileBytes(bin + L"\\bench\\minimal_window.exe"),
                                     testing_support::ReadFileBytes(bin + L"\\rasdial.exe")};
@@ -185,7 +186,7 @@ TEST(Soak, UpdaterCyclesWithFaults) {
         }
         ASSERT_TRUE(PumpUntil([&] { return WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0; }, 30000))
             << "the updater did not end";
-        EXPECT_TRUE(testing_support::ReadFileBytes(dialer) == (fault ? old : next)) << "not the expected program, whole";
+        EXPECT_TRUE(testing_support::ReadFileBytes(dialer) == (fault ? old : next)) << "not the expected exe, whole";
         if (fault)
             ++faulty;
         else
@@ -199,7 +200,7 @@ TEST(Soak, UpdaterCyclesWithFaults) {
 
 // Twice: what the first run saved at its close, the second run shows again.
 // wanted: name, account and password to be shown; null: any sane text.
-void OpenOn(const std::string& file, const std::vector<const wchar_t*>& wanted = {}) {
+void OpenOn(const std::string& file, const std::vector<const wchar_t*>& wanted) {
     testing_support::WriteSettingsFileBytes(file);
     std::vector<std::wstring> runs[2];
     for (auto& fields : runs) {
@@ -232,30 +233,25 @@ TEST(SettingsFuzz, OddShapesThenRandomAndMutatedFiles) {
     std::string big = head;
     while (big.size() < 10u << 20) big += "Filler" + std::to_string(big.size()) + "=" + std::string(90, 'x') + "\r\n";
     const std::wstring utf16 = L"\xFEFF[Option]\r\nText1=宽带连接2\r\nText2=用户\r\nText3=pw\r\n", a127(127, L'a');
-    const struct {
-        const char* name;
-        std::string file;
-        std::vector<const wchar_t*> wanted;
-    } cases[] = {
-        {"10 MB, keys at the end", big + "Text2=user\r\nText3=pw\r\n", {nullptr, L"user", L"pw"}},
-        {"UTF-16 LE with BOM", std::string(reinterpret_cast<const char*>(utf16.data()), utf16.size() * 2),
-         {L"宽带连接2", L"用户", L"pw"}},
-        {"100,000-byte lines", head + "Text2=" + std::string(100000, 'a') + "\r\n" + std::string(100000, 'b') +
-                                   "\r\nText3=pw\r\n",
-         {nullptr, a127.c_str(), L"pw"}},
-        {"NUL bytes", head + std::string("Text2=ab\0cd\r\n\0\0\0\r\nText3=p\0w\r\nText1=\0", 32) + "\r\n", {}},
-        {"bare CR, LF and a lone byte", head + "Text2=u\rText3=p\nText1=\xBF\r\n", {}},
+    // The odd shapes first, then the seeds: file 4 + n is seed n.
+    std::vector<std::pair<std::string, std::vector<const wchar_t*>>> files = {
+        {big + "Text2=user\r\nText3=pw\r\n", {nullptr, L"user", L"pw"}},  // 10 MB, keys at the end
+        {std::string(reinterpret_cast<const char*>(utf16.data()), utf16.size() * 2), {L"宽带连接2", L"用户", L"pw"}},
+        {head + "Text2=" + std::string(100000, 'a') + "\r\n" + std::string(100000, 'b') + "\r\nText3=pw\r\n",
+         {nullptr, a127.c_str(), L"pw"}},  // 100,000-byte lines
+        {head + std::string("Text2=ab\0cd\r\n\0\0\0\r\nText3=p\0w\r\nText1=\0", 32) + "\r\n", {}},  // NULs
+        {head + "Text2=u\rText3=p\nText1=\xBF\r\n", {}},  // bare CR and LF, a lone byte
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        OpenOn(c.file, c.wanted);
-    }
     const std::string valid = head + "Text1=宽带连接\r\nText2=user\r\nText3=secret\r\nVornadel1=0\r\nVornadel2=1\r\n";
-    for (int seed = 1; seed <= soak::FuzzBudget(30) && !HasFailure(); ++seed) {
-        SCOPED_TRACE("seed " + std::to_string(seed));
+    for (int seed = 1; seed <= soak::FuzzBudget(30); ++seed) {
         soak::Random random(seed);
-        OpenOn(seed % 2 ? random.Mutate(random.Mutate(valid))
-                        : (seed % 4 ? head : "") + random.Bytes(random.Below(4096)));
+        files.push_back({seed % 2 ? random.Mutate(random.Mutate(valid))
+                                  : (seed % 4 ? head : "") + random.Bytes(random.Below(4096)),
+                         {}});
+    }
+    for (size_t i = 0; i < files.size() && !HasFailure(); ++i) {
+        SCOPED_TRACE("file " + std::to_string(i));
+        OpenOn(files[i].first, files[i].second);
     }
     testing_support::RemoveSettingsFile();
     testing_support::DeleteRunValue();
