@@ -3,13 +3,15 @@
 #include "tests/soak/harness.h"
 
 #include <psapi.h>
+#include <winternl.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <iterator>
+#include <future>
 #include <vector>
 
 #include "platform/handles.h"
@@ -19,55 +21,32 @@ namespace soak {
 
 namespace {
 
-struct HandleEntry {
-    ULONG ownerPid;
-    BYTE objectType, flags;
-    USHORT value;
-    PVOID object;
-    ACCESS_MASK access;
-};
-struct HandleTable {
-    ULONG count;
-    HandleEntry entries[1];
-};
-using QuerySystemInformation = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
-constexpr ULONG kSystemHandleInformation = 16;
-constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
-
 long EnvNumber(const char* name) {
     const char* v = std::getenv(name);
     return v && *v ? std::strtol(v, nullptr, 10) : 0;
 }
 
-}  // namespace
-
+// GetProcessHandleCount answers 0 under Wine.
 long KernelHandles(DWORD pid) {
-    static auto query = reinterpret_cast<QuerySystemInformation>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
-    if (!query) return -1;
-    std::vector<BYTE> buffer(1 << 16);
-    for (;;) {
-        ULONG needed = 0;
-        LONG status = query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
-        if (status == kInfoLengthMismatch) {
-            buffer.resize(std::max<size_t>(buffer.size() * 2, needed + 4096));
-            continue;
-        }
-        if (status < 0) return -1;
-        const auto* table = reinterpret_cast<const HandleTable*>(buffer.data());
-        long n = 0;
-        for (ULONG i = 0; i < table->count; ++i) n += table->entries[i].ownerPid == pid;
-        return n;
-    }
+    std::vector<BYTE> buffer(1 << 20);
+    NTSTATUS status;
+    while ((status = NtQuerySystemInformation(SystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()),
+                                              nullptr)) == static_cast<NTSTATUS>(0xC0000004))  // length mismatch
+        buffer.resize(buffer.size() * 2);
+    if (status < 0) return -1;
+    const auto* table = reinterpret_cast<const SYSTEM_HANDLE_INFORMATION*>(buffer.data());
+    return static_cast<long>(std::count_if(table->Handle, table->Handle + table->Count,
+                                           [pid](const SYSTEM_HANDLE_ENTRY& e) { return e.OwnerPid == pid; }));
 }
 
-Usage Measure() {
-    Usage u;
-    u.handles = KernelHandles(GetCurrentProcessId());
-    u.gdi = skin::gdi::Live() + plat::HeldGdiObjects();
+}  // namespace
+
+Usage Measure(DWORD pid) {
+    const bool self = pid == GetCurrentProcessId();
+    Usage u{KernelHandles(pid), self ? skin::gdi::Live() + plat::HeldGdiObjects() : -1, -1};
+    plat::UniqueHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid));
     PROCESS_MEMORY_COUNTERS_EX pmc{};
-    pmc.cb = sizeof(pmc);
-    if (GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&pmc), sizeof(pmc)))
+    if (GetProcessMemoryInfo(process.get(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&pmc), sizeof(pmc)))
         // Wine fills in the commit charge only; on Windows the two are the same.
         u.privateKb = static_cast<long>(std::max(pmc.PrivateUsage, pmc.PagefileUsage) / 1024);
     return u;
@@ -80,14 +59,14 @@ int FuzzBudget(int ciCases) {
     return n > 0 ? static_cast<int>(n) : ciCases;
 }
 
-void Report(const char* run, const std::string& work, const Usage& start, const Usage& end, Margin margin) {
+void Report(const char* run, const std::string& work, const Usage& start, const Usage& end) {
     std::printf("SOAK|%s|%s|%ld|%ld|%ld|%ld|%ld|%ld\n", run, work.c_str(), start.handles, end.handles, start.gdi,
                 end.gdi, start.privateKb, end.privateKb);
     std::fflush(stdout);
     EXPECT_GE(start.handles, 0) << "handle count unavailable";
-    EXPECT_LE(end.handles - start.handles, margin.handles) << run << ": kernel handles grew";
-    EXPECT_LE(end.gdi - start.gdi, margin.gdi) << run << ": GDI objects grew";
-    EXPECT_LE(end.privateKb - start.privateKb, margin.privateKb) << run << ": private memory grew";
+    EXPECT_LE(end.handles - start.handles, 8) << run << ": kernel handles grew";
+    EXPECT_LE(end.gdi - start.gdi, 2) << run << ": GDI objects grew";
+    EXPECT_LE(end.privateKb - start.privateKb, 2048) << run << ": private memory grew";
 }
 
 std::string Random::Bytes(size_t n) {
@@ -109,19 +88,11 @@ std::string Random::Mutate(std::string s) {
     return s;
 }
 
-namespace {
-DWORD WINAPI RunBody(LPVOID param) {
-    (*static_cast<const std::function<void()>*>(param))();
-    return 0;
-}
-}  // namespace
-
 bool FinishesWithin(DWORD limitMs, const std::function<void()>& body) {
-    plat::UniqueHandle thread(CreateThread(nullptr, 0, RunBody, const_cast<std::function<void()>*>(&body), 0, nullptr));
-    if (!thread) return false;
-    if (WaitForSingleObject(thread.get(), limitMs) == WAIT_OBJECT_0) return true;
+    auto done = std::async(std::launch::async, body);
+    if (done.wait_for(std::chrono::milliseconds(limitMs)) == std::future_status::ready) return true;
     ADD_FAILURE() << "no answer within " << limitMs << " ms";
-    // The case hangs: leave the process rather than the thread's stack.
+    // Leave the process rather than wait for the hung thread.
     std::fflush(stdout);
     TerminateProcess(GetCurrentProcess(), 3);
     return false;
@@ -139,12 +110,12 @@ RawServer::RawServer(int port) {
     if (bind(listener_, reinterpret_cast<sockaddr*>(&a), len) || listen(listener_, 8)) return;
     getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &len);
     port_ = ntohs(a.sin_port);
-    thread_.reset(CreateThread(nullptr, 0, Serve, this, 0, nullptr));
+    thread_ = std::thread(&RawServer::Serve, this);
 }
 
 RawServer::~RawServer() {
     closesocket(listener_);
-    if (thread_) WaitForSingleObject(thread_.get(), 5000);
+    if (thread_.joinable()) thread_.join();
     WSACleanup();
 }
 
@@ -153,30 +124,22 @@ void RawServer::Answer(const std::string& bytes) {
     answer_ = bytes;
 }
 
-DWORD WINAPI RawServer::Serve(LPVOID param) {
-    auto* me = static_cast<RawServer*>(param);
-    for (SOCKET s; (s = accept(me->listener_, nullptr, nullptr)) != INVALID_SOCKET;) {
+void RawServer::Serve() {
+    for (SOCKET s; (s = accept(listener_, nullptr, nullptr)) != INVALID_SOCKET; ++served_) {
         DWORD limit = 2000;
         setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&limit), sizeof(limit));
         std::string request;
         char buf[4096];
         for (int n; request.find("\r\n\r\n") == std::string::npos && (n = recv(s, buf, sizeof(buf), 0)) > 0;)
             request.append(buf, static_cast<size_t>(n));
-        std::string answer;
-        {
-            std::lock_guard<std::mutex> lock(me->mutex_);
-            answer = me->answer_;
-        }
-        for (size_t at = 0; at < answer.size();) {
-            const int n = send(s, answer.data() + at, static_cast<int>(std::min<size_t>(answer.size() - at, 65536)), 0);
-            if (n <= 0) break;
-            at += static_cast<size_t>(n);
-        }
+        std::unique_lock<std::mutex> lock(mutex_);
+        const std::string answer = answer_;
+        lock.unlock();
+        for (int at = 0, n = 0; at < static_cast<int>(answer.size()) && n >= 0; at += n)
+            n = send(s, answer.data() + at, static_cast<int>(answer.size()) - at, 0);
         shutdown(s, SD_SEND);
         closesocket(s);
-        ++me->served_;
     }
-    return 0;
 }
 
 }  // namespace soak
