@@ -1,9 +1,10 @@
 #include "tests/support/testing.h"
 
-#include <tlhelp32.h>
-
 #include <fstream>
 #include <iterator>
+
+#include "platform/module_path.h"
+#include "updater/process_kill.h"
 
 namespace testing_support {
 
@@ -43,21 +44,9 @@ HWND FindWindowOf(DWORD pid, const wchar_t* cls, const wchar_t* caption) {
     return nullptr;
 }
 
-int RunningProcesses(const wchar_t* exeName) {
-    plat::UniqueFile snap(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    PROCESSENTRY32W e{};
-    e.dwSize = sizeof e;
-    int n = 0;
-    for (BOOL ok = snap && Process32FirstW(snap.get(), &e); ok; ok = Process32NextW(snap.get(), &e))
-        n += lstrcmpiW(e.szExeFile, exeName) == 0;
-    return n;
-}
+int RunningProcesses(const wchar_t* exeName) { return static_cast<int>(updater::FindProcesses(exeName).size()); }
 
-std::wstring TestBinFolder() {
-    wchar_t buf[MAX_PATH];
-    const std::wstring exe(buf, GetModuleFileNameW(nullptr, buf, MAX_PATH));
-    return exe.substr(0, exe.find_last_of(L'\\'));
-}
+std::wstring TestBinFolder() { return plat::ProgramFolder(); }
 
 std::wstring TempFolder() {
     wchar_t buf[MAX_PATH];
@@ -83,7 +72,6 @@ std::vector<std::wstring> CommandRecord::Lines() const {
     return lines;
 }
 
-// The recorders append "show<TAB>command line<LF>" in UTF-8.
 std::vector<StartedCommand> CommandRecord::Entries() const {
     const std::string bytes = ReadFileBytes(path_);
     std::wstring text(bytes.size(), L'\0');
@@ -102,7 +90,7 @@ std::vector<std::wstring> CommandRecord::WaitForLines(size_t n, DWORD timeoutMs)
     return Lines();
 }
 
-std::wstring SettingsFilePath() {
+static std::wstring SettingsFilePath() {
     wchar_t buf[MAX_PATH];
     return std::wstring(buf, GetWindowsDirectoryW(buf, MAX_PATH)) + L"\\list.ini";
 }

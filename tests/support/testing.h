@@ -1,4 +1,3 @@
-// Helpers for tests that drive the programs' real windows under Wine.
 #pragma once
 #include <windows.h>
 
@@ -19,15 +18,13 @@ struct StartedCommand {
     std::wstring commandLine;
 };
 
-// Where the fixture programs (rasdial.exe, update.exe) record how they were
-// started. Construct one per test: it points them at a fresh file.
+// Where the fixture programs record how they were started; one per test, a fresh file.
 class CommandRecord {
 public:
     CommandRecord();
     ~CommandRecord();
     std::vector<std::wstring> Lines() const;
     std::vector<StartedCommand> Entries() const;
-    // Pumps messages until at least n lines are there.
     std::vector<std::wstring> WaitForLines(size_t n, DWORD timeoutMs = 8000) const;
     const std::wstring& path() const { return path_; }
 
@@ -44,12 +41,10 @@ std::wstring TestBinFolder();
 std::wstring TempFolder();
 
 // The dialer's list.ini as the profile functions see it (system code page).
-std::wstring SettingsFilePath();
 void RemoveSettingsFile();
 std::string ReadSettingsFileBytes();
 void WriteSettingsFileBytes(const std::string& bytes);
 
-// The dialer's per-user Run value.
 struct RegValue {
     bool found = false;
     DWORD type = 0;
