@@ -140,6 +140,8 @@ TEST_F(SkinTest, FormChildrenSkinnedOrBorderedOnceResizedAndDetached) {
     EXPECT_TRUE(skin::SkinnedButtonCount() == 2 && skin::HookedFormCount() == 1 && skin::gdi::Live() == live);
     for (HWND other : {frame, check, edit}) EXPECT_EQ(&skin::FlatBorderProc, CurrentProc(other));
     EXPECT_EQ(BS_AUTOCHECKBOX, ButtonType(check)) << "check boxes keep their look";
+    SendMessageW(b, BM_SETSTYLE, BS_PUSHBUTTON, TRUE);  // the dialog manager moving the default look
+    EXPECT_EQ(BS_OWNERDRAW, ButtonType(b));
     SetWindowPos(b, nullptr, 0, 0, 90, 31, SWP_NOMOVE | SWP_NOZORDER);
     for (int n = 0; n < 4; ++n) EXPECT_EQ(Tpl(n, 8, 20), StatePixel(b, n, 89, 30)) << "state " << n;
     EXPECT_TRUE(live > 0 && live == skin::gdi::Live()) << "counted, the old images freed";
