@@ -10,7 +10,6 @@
 
 using namespace updater_test;
 using updater::DownloadWindow;
-using Outcome = DownloadWindow::Outcome;
 
 struct DownloadCase {
     const char* name;
@@ -22,11 +21,9 @@ struct DownloadCase {
     friend void PrintTo(const DownloadCase& c, std::ostream* os) { *os << c.name; }
 };
 
-const wchar_t kDone[] = L"文件已经下载完成！";
-const wchar_t kBadSignature[] = L"升级文件的签名无效，已放弃安装。";
 const wchar_t kMalformed[] = L"升级文件的签名格式不正确，已放弃安装。";
 const DownloadCase kCases[] = {
-    {"NoLength", ServerUrl(L"/nolength/vornadel.exe"), kDone, 3000},
+    {"NoLength", ServerUrl(L"/nolength/vornadel.exe"), L"文件已经下载完成！", 3000},
     {"NotFoundPage", ServerUrl(L"/missing/vornadel.exe"), L"服务器没有提供升级文件（HTTP 404）", 0},
     {"CutShort", ServerUrl(L"/short/vornadel.exe"), L"文件没有下载完整，请稍后再试", 0},
     {"NotAProgram", ServerUrl(L"/soft/updates/Vornadel/vornadel.exe.sig"), L"下载的文件不是有效的程序文件", 0},
@@ -35,9 +32,9 @@ const DownloadCase kCases[] = {
     {"UntrustedCertificate", L"https://127.0.0.1:" + std::to_wstring(VORNADEL_TEST_HTTP_PORT + 1) + L"/nolength/x.exe",
      L"服务器的安全证书无效，已停止下载。", 0},
     {"UnwritableFolder", ServerUrl(L"/nolength/vornadel.exe"), L"程序所在的文件夹不能写入，无法升级", 0, false, true},
-    {"SignatureValid", ServerUrl(L"/signed/valid/vornadel.exe"), kDone, 20000, true},
-    {"SignedBodyChanged", ServerUrl(L"/signed/changed/vornadel.exe"), kBadSignature, 0, true},
-    {"SignatureOfOtherKey", ServerUrl(L"/signed/keyb/vornadel.exe"), kBadSignature, 0, true},
+    {"SignatureValid", ServerUrl(L"/signed/valid/vornadel.exe"), L"文件已经下载完成！", 20000, true},
+    {"SignedBodyChanged", ServerUrl(L"/signed/changed/vornadel.exe"), L"升级文件的签名无效，已放弃安装。", 0, true},
+    {"SignatureOfOtherKey", ServerUrl(L"/signed/keyb/vornadel.exe"), L"升级文件的签名无效，已放弃安装。", 0, true},
     {"SignatureMissing", ServerUrl(L"/signed/missing/vornadel.exe"), L"找不到升级文件的签名，已放弃安装。", 0, true},
     {"SignatureTruncated", ServerUrl(L"/signed/truncated/vornadel.exe"), kMalformed, 0, true},
     {"SignatureOversized", ServerUrl(L"/signed/oversized/vornadel.exe"), kMalformed, 0, true},
@@ -55,7 +52,7 @@ TEST_P(Download, SavesOnlyWholeProgramsAndSaysWhatHappened) {
     if (c.keyed) options.publicKey = updater::PublicKey{{VORNADEL_UPDATE_KEY_BYTES}};
     DownloadWindow* form = DownloadWindow::Create(options);
     ASSERT_NE(form, nullptr);
-    ASSERT_TRUE(PumpUntil([&] { return form->outcome() != Outcome::Running; }, 60000));
+    ASSERT_TRUE(PumpUntil([&] { return form->outcome() != DownloadWindow::Outcome::Running; }, 60000));
 
     EXPECT_EQ(plat::WindowText(form->Control(updater::IDC_STATUS)), c.status);
     EXPECT_EQ(FilesIn(folder.File(L"download")), std::vector<std::wstring>(c.saved ? 1 : 0, L"vornadel.exe"));
@@ -73,8 +70,7 @@ TEST_P(Download, SavesOnlyWholeProgramsAndSaysWhatHappened) {
 INSTANTIATE_TEST_SUITE_P(Answers, Download, ::testing::ValuesIn(kCases),
                          [](const ::testing::TestParamInfo<DownloadCase>& info) { return info.param.name; });
 
-// A server gone silent after half the body: 取消下载 (true) or the close box
-// (false) ends the transfer at once and leaves no partial file.
+// A server gone silent after half the body: 取消下载 or the close box ends it at once, leaving no partial file.
 class DownloadStall : public ::testing::TestWithParam<bool> {};
 
 TEST_P(DownloadStall, WindowKeepsAnsweringAndCancelEndsTheTransferAtOnce) {
@@ -88,7 +84,7 @@ TEST_P(DownloadStall, WindowKeepsAnsweringAndCancelEndsTheTransferAtOnce) {
     const DWORD start = GetTickCount();
     PumpUntil([] { return false; }, 1500);
     EXPECT_LT(GetTickCount() - start, 4000u);
-    EXPECT_EQ(form->outcome(), Outcome::Running);
+    EXPECT_EQ(form->outcome(), DownloadWindow::Outcome::Running);
     EXPECT_EQ(FilesIn(folder.File(L"download")), std::vector<std::wstring>{L"vornadel.exe.part"});
 
     if (GetParam())

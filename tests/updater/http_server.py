@@ -51,8 +51,7 @@ class Handler(BaseHTTPRequestHandler):
             body = program(exe, size)
         elif parts[0] == "otherkind":
             e = struct.unpack_from("<I", exe, 0x3C)[0]
-            machine = 0x14C if struct.unpack_from("<H", exe, e + 4)[0] == 0x8664 else 0x8664
-            body = exe[:e + 4] + struct.pack("<H", machine) + exe[e + 6:]
+            body = exe[:e + 4] + (b"\x4c\x01" if exe[e + 4:e + 6] == b"\x64\x86" else b"\x64\x86") + exe[e + 6:]
         if body is None:
             return self.send_error(404)
         self.send_response(200)
