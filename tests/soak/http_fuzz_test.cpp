@@ -1,5 +1,4 @@
-// The download window against hostile answers of a raw loopback server: no
-// crash, no hang, and the download folder holds the whole program or nothing.
+// Hostile answers of a raw loopback server: no crash, no hang, and the whole program kept or nothing.
 #include <gtest/gtest.h>
 
 #include <sstream>
