@@ -1,5 +1,4 @@
-// The download window against hostile answers of a raw loopback server: no
-// crash, no hang, and the download folder holds the whole program or nothing.
+// Hostile answers of a raw loopback server: no crash, no hang, and the whole program kept or nothing.
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -21,31 +20,31 @@ std::string Length(size_t n) { return "Content-Length: " + std::to_string(n) + "
 TEST(HttpFuzz, HostileAnswersLeaveTheWholeProgramOrNothing) {
     plat::SetQuitWhenLastFormCloses(false);
     const std::string exe = ReadFileBytes(testing_support::TestBinFolder() + L"\\bench\\minimal_window.exe");
-    ASSERT_GT(exe.size(), 9000u);  // the chunked cut lands inside it
     const std::wstring folder = testing_support::TempFolder() + L"\\vornadel-httpfuzz";
     const std::wstring saved = folder + L"\\download\\vornadel.exe";
+    // Many write blocks, ending on a whole piece; the tail is an overlay, which a program may carry.
+    const std::string big = exe + std::string((5 << 20) - exe.size() % 1024, '\x5A');
     CreateDirectoryW(folder.c_str(), nullptr);
     soak::RawServer server;
     const std::wstring url = L"http://127.0.0.1:" + std::to_wstring(server.port()) + L"/soft/vornadel.exe";
-    // True when the download kept a program, which must then be exe whole.
+    // True when the download completed; what it kept must then be whole.
     const auto download = [&](const std::string& answer, const std::string& name) {
-        SCOPED_TRACE(name);
         server.Answer(answer);
         DeleteFileW(saved.c_str());
-        bool ended = false, complete = false;
+        bool complete = false;
         // The window lives on the watchdog's worker thread, with its own loop.
         soak::FinishesWithin(30000, [&] {
             updater::DownloadWindow* form = updater::DownloadWindow::Create({url, folder, false, {}});
             if (!form) return;
-            ended = testing_support::PumpUntil([&] { return form->outcome() != Outcome::Running; }, 25000);
+            EXPECT_TRUE(testing_support::PumpUntil([&] { return form->outcome() != Outcome::Running; }, 25000))
+                << name << ": the download never ended";
             complete = form->outcome() == Outcome::Complete;
             DestroyWindow(form->hwnd());
         });
-        EXPECT_TRUE(ended) << "the download never ended";
-        const bool kept = GetFileAttributesW(saved.c_str()) != INVALID_FILE_ATTRIBUTES;
-        EXPECT_TRUE(!kept || ReadFileBytes(saved) == exe) << "a program that is not whole was kept";
-        EXPECT_EQ(complete, kept);
-        return kept;
+        const std::string kept = ReadFileBytes(saved);
+        EXPECT_TRUE(kept.empty() || kept == exe || kept == big) << name << ": a program that is not whole was kept";
+        EXPECT_EQ(complete, !kept.empty()) << name;
+        return complete;
     };
 
     const std::string ok = "HTTP/1.1 200 OK", n = Length(exe.size());
@@ -55,19 +54,14 @@ TEST(HttpFuzz, HostileAnswersLeaveTheWholeProgramOrNothing) {
         chunks << std::hex << exe.substr(at, 1000).size() << "\r\n" << exe.substr(at, 1000) << "\r\n";
     chunks << "0\r\n\r\n";
     const struct { const char* name; std::string answer; bool whole; } cases[] = {  // whole: must be kept
-        {"plain", Head(ok, n) + exe, true},
+        {"several megabytes", Head(ok, Length(big.size())) + big, true},
         {"chunked", chunkedHead + chunks.str(), true},
-        {"chunked, cut", chunkedHead + chunks.str().substr(0, 9000), false},
-        {"chunked, sizes lie", chunkedHead + "ffffff\r\n" + exe, false},
-        {"chunked with a length too", Head(ok, "Transfer-Encoding: chunked\r\n" + n) + chunks.str(), false},
+        {"chunked, cut", chunkedHead + chunks.str().substr(0, chunks.str().size() / 2), false},
         {"negative length", Head(ok, "Content-Length: -5\r\n") + exe, false},
         {"absurd length", Head(ok, "Content-Length: 99999999999999999999999\r\n") + exe, false},
-        {"two lengths", Head(ok, n + Length(100)) + exe, false},
         {"length smaller than the body", Head(ok, Length(1000)) + exe, false},
         {"1 MB header block", Head(ok, "X-Fill: " + std::string(1 << 20, 'a') + "\r\n" + n) + exe, false},
         {"no status line", n + "\r\n" + exe, false},
-        {"status 500", Head("HTTP/1.1 500 Internal Server Error", n) + exe, false},
-        {"HTTP/1.0, no length", Head("HTTP/1.0 200 OK", "") + exe, false},
         {"empty answer", "", false},
     };
     for (const auto& c : cases) EXPECT_TRUE(download(c.answer, c.name) || !c.whole) << c.name << " was not kept";

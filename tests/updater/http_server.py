@@ -2,32 +2,20 @@
 """Loopback HTTP server of the updater's tests and benchmark, on 127.0.0.1 only.
   http_server.py start PORT PIDFILE [EXE [KEYDIR]]   serves in the background, ends by itself after 15 minutes
   http_server.py stop PIDFILE
-Bodies are programs made from EXE; with KEYDIR each generated one is also left there
-as served-SIZE.bin, /signed/KIND/ is signed with its a.pem or b.pem, and PORT + 1
-serves the same over TLS with its self-signed tls.crt, which no client trusts."""
-import os, signal, ssl, struct, subprocess, sys, threading, time
+Bodies are programs made from EXE. With KEYDIR, PORT + 1 serves the same over TLS with its tls.crt, which no
+client trusts, and /signed/KIND/ is signed with its a.pem or b.pem."""
+import contextlib, os, signal, ssl, struct, subprocess, sys, threading, time
 from pathlib import Path
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
-# A 1021-byte period, not a divisor of the 1024-byte pieces, so a lost or repeated piece shows.
-PERIOD = bytes((k * 73 + 11) & 0xFF for k in range(1021))
-BIG = 5 * 1024 * 1024 + 123
-# name: (size, Content-Length sent, bytes sent, pause after each piece: then 100-byte pieces; None: then silence)
-# (no size: a body made by special_body, all sent)
-CASES = {"normal": (10000, True, 10000, 0), "small": (500, True, 500, 0), "multiple": (4096, True, 4096, 0),
-         "nolength": (3000, False, 3000, 0), "short": (8000, True, 3000, 0), "drip": (3000, True, 3000, 0.02),
-         "big": (BIG, True, BIG, 0), "stall": (500 * 1024, True, 256 * 1024, None),
-         "cutexe": (None, False, None, 0), "otherkind": (None, True, None, 0), "mzjunk": (None, False, None, 0)}
-SIGNED = {"valid", "changed", "keyb", "missing", "empty", "truncated", "garbage", "trailing", "oversized"}
+# name: (size, Content-Length sent, bytes sent)
+CASES = {"nolength": (3000, False, 3000), "short": (8000, True, 3000), "stall": (500 * 1024, True, 256 * 1024)}
+SIGNED = {"valid", "changed", "keyb", "missing", "truncated", "oversized"}
 
 
-def pattern(start, count):
-    return (PERIOD * ((start % 1021 + count) // 1021 + 1))[start % 1021:start % 1021 + count]
-
-
-def program(server, size):
-    """EXE, or below its size its headers alone with one empty section, then the pattern."""
-    exe = base = Path(server.exe).read_bytes()
+def program(exe, size):
+    """EXE, or below its size its headers alone with one empty section, then filler."""
+    base = exe
     if size < len(exe):
         e = struct.unpack_from("<I", exe, 0x3C)[0]
         table = e + 24 + struct.unpack_from("<H", exe, e + 20)[0]
@@ -35,17 +23,7 @@ def program(server, size):
         struct.pack_into("<H", base, e + 6, 1)
         struct.pack_into("<I", base, e + 24 + 60, len(base))  # SizeOfHeaders
         struct.pack_into("<II", base, table + 16, 0, 0)  # no raw data
-    body = bytes(base[:size]) + pattern(len(base), size - len(base))
-    if server.keydir:
-        Path(server.keydir, f"served-{size}.bin").write_bytes(body)
-    return body
-
-
-def special_body(exe, kind):
-    e = struct.unpack_from("<I", exe, 0x3C)[0]
-    machine = 0x14C if struct.unpack_from("<H", exe, e + 4)[0] == 0x8664 else 0x8664  # the other kind of PC
-    return {"cutexe": exe[:len(exe) * 2 // 3], "otherkind": exe[:e + 4] + struct.pack("<H", machine) + exe[e + 6:],
-            "mzjunk": b"MZ" + pattern(2, 20000)}[kind]
+    return bytes(base[:size]) + (bytes(range(7, 256)) * (size // 249 + 1))[:max(size - len(base), 0)]
 
 
 def sign(keydir, key, data):
@@ -53,87 +31,60 @@ def sign(keydir, key, data):
                           stdout=subprocess.PIPE, check=True).stdout
 
 
-def signed(server, kind, sig):
-    body = program(server, 20000)
-    if not sig:
-        return body[:-1] + bytes([body[-1] ^ 1]) if kind == "changed" else body
-    if kind in ("missing", "empty", "garbage", "oversized"):
-        return {"missing": None, "empty": b"", "garbage": pattern(0, 70), "oversized": b"0" * 200}[kind]
-    good = sign(server.keydir, "b.pem" if kind == "keyb" else "a.pem", body)
-    return good[:-5] if kind == "truncated" else good + b"\0" if kind == "trailing" else good
-
-
 class Handler(BaseHTTPRequestHandler):
-    def answer(self, code, kind, body, length):
-        self.send_response(code)
-        self.send_header("Content-Type", kind)
-        if length is not None:
-            self.send_header("Content-Length", str(length))
-        self.end_headers()
-        self.wfile.write(body)
-
     def do_GET(self):
         parts = self.path.strip("/").split("/")
-        size, announced, sent, pause = CASES.get(parts[0], (None, True, None, 0))
+        size, announced, sent = CASES.get(parts[0], (None, True, None))
         if parts[0] == "bench" and parts[1:] and parts[1].isdigit():
             size = int(parts[1])
-        exe = Path(self.server.exe).read_bytes() if self.server.exe else b""
-        files, body = ("vornadel.exe", "vornadel.exe.sig"), None
-        if parts[:3] == ["soft", "updates", "Vornadel"] and len(parts) == 4 and parts[3] in files:
-            body = exe if parts[3] == "vornadel.exe" else sign(self.server.keydir, "a.pem", exe)
-        elif parts[0] == "signed" and len(parts) == 3 and parts[1] in SIGNED and parts[2] in files:
-            body = signed(self.server, parts[1], parts[2].endswith(".sig"))
+        exe, keydir, body = self.exe, self.keydir, None
+        if parts[:3] == ["soft", "updates", "Vornadel"] and parts[3:] in (["vornadel.exe"], ["vornadel.exe.sig"]):
+            body = exe if parts[3] == "vornadel.exe" else sign(keydir, "a.pem", exe)
+        elif parts[0] == "signed" and len(parts) == 3 and parts[1] in SIGNED:
+            kind, body = parts[1], program(exe, 20000)
+            if parts[2].endswith(".sig"):
+                good = sign(keydir, "b.pem" if kind == "keyb" else "a.pem", body)
+                body = {"missing": None, "oversized": b"0" * 200, "truncated": good[:-5]}.get(kind, good)
+            elif kind == "changed":
+                body = body[:-1] + bytes([body[-1] ^ 1])
         elif size:
-            body = program(self.server, size)
-        elif parts[0] in CASES:
-            body = special_body(exe, parts[0])
+            body = program(exe, size)
+        elif parts[0] == "otherkind":
+            e = struct.unpack_from("<I", exe, 0x3C)[0]
+            body = exe[:e + 4] + (b"\x4c\x01" if exe[e + 4:e + 6] == b"\x64\x86" else b"\x64\x86") + exe[e + 6:]
         if body is None:
-            notexe = parts[0] == "notexe"
-            page = b"<html><body>%s</body></html>" % (b"not a program " * 140 if notexe else b"404 Not Found")
-            return self.answer(200 if notexe else 404, "text/html", page, len(page))
-        piece, sent = 100 if pause else 65536, sent or len(body)
-        self.answer(200, "application/octet-stream", b"", len(body) if announced else None)
-        for at in range(0, sent, piece):
-            self.wfile.write(body[at:at + min(piece, sent - at)])
-            self.wfile.flush()
-            time.sleep(pause or 0)
-        time.sleep(60 if pause is None else 0)  # a server gone silent, the connection left open
+            return self.send_error(404)
+        self.send_response(200)
+        if announced:
+            self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.write(body[:sent])
+        time.sleep(60 if parts[0] == "stall" else 0)  # a server gone silent, the connection left open
 
 
 def stop(pidfile):
-    try:
+    with contextlib.suppress(OSError, ValueError):
         pid = int(Path(pidfile).read_text())
         os.remove(pidfile)
         if b"http_server.py" in Path(f"/proc/{pid}/cmdline").read_bytes():  # only if it is still ours
             os.kill(pid, signal.SIGTERM)
-    except (OSError, ValueError):
-        pass
-
-
-def bind(port):
-    for _ in range(100):  # waits for a stopped predecessor to let go of the port
-        try:
-            return ThreadingHTTPServer(("127.0.0.1", port), Handler)
-        except OSError:
-            time.sleep(0.05)
-    return ThreadingHTTPServer(("127.0.0.1", port), Handler)
+            while os.listdir(f"/proc/{pid}/fd"):  # until it has let go of the port
+                time.sleep(0.05)
 
 
 def main(command, pidfile_or_port, pidfile=None, exe=None, keydir=None):
     if command == "stop":
         return stop(pidfile_or_port)
     stop(pidfile)
+    Handler.exe, Handler.keydir = Path(exe).read_bytes() if exe else b"", keydir
     port = int(pidfile_or_port)
-    servers = [bind(port)]  # bound before the caller goes on
+    servers = [ThreadingHTTPServer(("127.0.0.1", port), Handler)]  # bound before the caller goes on
     if keydir:
         context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         context.load_cert_chain(os.path.join(keydir, "tls.crt"), os.path.join(keydir, "tls.key"))
-        servers.append(bind(port + 1))
+        servers.append(ThreadingHTTPServer(("127.0.0.1", port + 1), Handler))
         servers[1].socket = context.wrap_socket(servers[1].socket, server_side=True)
-    for server in servers:
-        server.daemon_threads, server.exe, server.keydir = True, exe, keydir
-    child = os.fork()
-    if child:
+    if child := os.fork():
         Path(pidfile).write_text(str(child))
         return print(f"serving on 127.0.0.1:{port}")
     os.setsid()
