@@ -14,6 +14,7 @@
 namespace {
 
 using RS = std::array<unsigned char, 64>;
+using updater::ImageCheck;
 
 // The one DER encoding of r||s: minimal lengths, a zero byte only before a high bit.
 std::string Der(const RS& rs) {
@@ -59,29 +60,44 @@ TEST(ParserFuzz, SignatureAcceptsOnlyStrictDerOfTwoPositiveIntegers) {
 TEST(ParserFuzz, ProgramCheckOnTruncatedAndMutatedPrograms) {
     const std::string exe = testing_support::ReadFileBytes(testing_support::TestBinFolder() + L"\\rasdial.exe");
     ASSERT_GT(exe.size(), 4096u);
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(exe.data() + *reinterpret_cast<const LONG*>(&exe[0x3C]));
+    const LONG ntAt = *reinterpret_cast<const LONG*>(&exe[0x3C]);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(exe.data() + ntAt);
     const IMAGE_SECTION_HEADER* sections = IMAGE_FIRST_SECTION(nt);
     size_t end = 0;
     for (WORD i = 0; i < nt->FileHeader.NumberOfSections; ++i)
         end = std::max<size_t>(end, size_t{sections[i].PointerToRawData} + sections[i].SizeOfRawData);
     ASSERT_TRUE(end > 1024 && end <= exe.size());
     const std::wstring path = testing_support::TempFolder() + L"\\vornadel-fuzz.exe";
-    const auto check = [&](const std::string& bytes) {
+    const WORD own = updater::OwnMachine();
+    const auto check = [&](const std::string& bytes, WORD machine) {
         std::ofstream(path.c_str(), std::ios::binary | std::ios::trunc) << bytes;
-        return updater::CheckProgramImage(path, updater::OwnMachine());
+        return updater::CheckProgramImage(path, machine);
     };
-    ASSERT_EQ(updater::ImageCheck::Whole, check(exe));
+    const auto patch = [&](size_t at, const std::string& b) { return std::string(exe).replace(at, b.size(), b); };
+    const size_t flags = ntAt + 4 + offsetof(IMAGE_FILE_HEADER, Characteristics);
+    const size_t firstSection = reinterpret_cast<const char*>(sections) - exe.data();
+    const struct Row { const char* name; std::string bytes; WORD machine; ImageCheck expected; } rows[] = {
+        {"whole", exe, own, ImageCheck::Whole},
+        {"other machine", exe, IMAGE_FILE_MACHINE_ARM64, ImageCheck::WrongMachine},
+        {"overlay after the last section", exe + std::string(1000, '\xAB'), own, ImageCheck::Whole},
+        // The first section's pointer + size wraps around 32 bits.
+        {"section beyond the end", patch(firstSection + 16, {0, 2, 0, 0, 0, -1, -1, -1}), own, ImageCheck::Truncated},
+        {"text", "hello", own, ImageCheck::NotProgram},
+        {"header offset negative", patch(0x3C, {0, 0, 0, '\x80'}), own, ImageCheck::NotProgram},
+        {"PE signature damaged", patch(ntAt, "PX"), own, ImageCheck::NotProgram},
+        {"not marked executable", patch(flags, {0, 0}), own, ImageCheck::NotProgram},
+    };
+    for (const Row& row : rows) EXPECT_EQ(check(row.bytes, row.machine), row.expected) << row.name;
     // Every cut in the headers and in the last 97 bytes, every 97th between.
-    for (size_t cut = 0; cut < end; cut += cut < 1024 || cut + 97 >= end ? 1 : 97) {
-        const auto expected = cut < 2 ? updater::ImageCheck::NotProgram : updater::ImageCheck::Truncated;
-        ASSERT_EQ(expected, check(exe.substr(0, cut))) << "cut at " << cut;
-    }
+    for (size_t cut = 0; cut < end; cut += cut < 1024 || cut + 97 >= end ? 1 : 97)
+        ASSERT_EQ(check(exe.substr(0, cut), own), cut < 2 ? ImageCheck::NotProgram : ImageCheck::Truncated) << cut;
     for (int seed = 1, budget = soak::FuzzBudget(300); seed <= budget; ++seed) {
         soak::Random random(seed);
         const std::string head = exe.substr(0, 1024);
-        check((seed % 2 ? random.Mutate(head) : head.substr(0, 64) + random.Bytes(960)) + exe.substr(1024));
+        check((seed % 2 ? random.Mutate(head) : head.substr(0, 64) + random.Bytes(960)) + exe.substr(1024), own);
     }
     DeleteFileW(path.c_str());
+    EXPECT_EQ(updater::CheckProgramImage(path, own), ImageCheck::Unreadable);
 }
 
 }  // namespace
