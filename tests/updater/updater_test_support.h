@@ -74,7 +74,7 @@ private:
 };
 
 // Answers the message boxes of process pid in order from a thread timer (which
-// also runs in this thread's own boxes' loops), recording "title | text | buttons".
+// also runs in this thread's own boxes' loops), recording "title | text".
 class MessageBoxAnswerer {
 public:
     MessageBoxAnswerer(std::vector<int> answers, DWORD pid) : answers_(std::move(answers)), pid_(pid) {
@@ -92,19 +92,10 @@ private:
         const HWND box = self_ ? testing_support::FindWindowOf(self_->pid_, L"#32770", nullptr) : nullptr;
         if (!box || box == self_->answered_ || !IsWindowVisible(box)) return;
         self_->answered_ = box;
-        std::wstring record = plat::WindowText(box) + L" | " + plat::WindowText(GetDlgItem(box, 0xFFFF)) + L" |";
-        // An unexpected box gets its last button, so that no test hangs on it.
-        int last = IDCANCEL;
-        static const std::pair<int, const wchar_t*> kButtons[] = {{IDOK, L"OK"}, {IDCANCEL, L"Cancel"}, {IDYES, L"Yes"},
-                                                                   {IDNO, L"No"}};
-        for (const auto& [id, name] : kButtons)
-            if (IsWindowVisible(GetDlgItem(box, id))) {
-                record += std::wstring(L" ") + name;
-                last = id;
-            }
-        self_->boxes.push_back(record);
+        self_->boxes.push_back(plat::WindowText(box) + L" | " + plat::WindowText(GetDlgItem(box, 0xFFFF)));
         const size_t n = self_->boxes.size();
-        const int id = n <= self_->answers_.size() ? self_->answers_[n - 1] : last;
+        // An unexpected box is cancelled, so that no test hangs on it.
+        const int id = n <= self_->answers_.size() ? self_->answers_[n - 1] : IDCANCEL;
         PostMessageW(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, id)));
     }
     std::vector<int> answers_;
