@@ -22,7 +22,6 @@ inline std::wstring ServerUrl(const std::wstring& path) {
     return L"http://127.0.0.1:" + std::to_wstring(VORNADEL_TEST_HTTP_PORT) + path;
 }
 
-// What the server serves as the new dialer.
 inline std::wstring ServedProgram() { return testing_support::TestBinFolder() + L"\\updater\\standin\\vornadel.exe"; }
 
 inline std::vector<std::wstring> FilesIn(const fs::path& folder) {
@@ -62,7 +61,6 @@ public:
         if (process_) TerminateProcess(process_.get(), 99);
     }
     bool Running() const { return process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT; }
-    // STILL_ACTIVE if it did not end within timeoutMs.
     DWORD WaitForExit(DWORD timeoutMs) {
         PumpUntil([&] { return !Running(); }, timeoutMs);
         DWORD code = STILL_ACTIVE;
