@@ -91,30 +91,29 @@ TEST(ParserFuzz, ProgramCheckOnTruncatedAndMutatedPrograms) {
     ASSERT_TRUE(end > 1024 && end <= exe.size());
     const std::wstring path = testing_support::TempFolder() + L"\\vornadel-fuzz.exe";
     const WORD own = updater::OwnMachine();
-    const auto check = [&](const std::string& bytes, WORD machine) {
+    const auto check = [&](const std::string& bytes) {
         std::ofstream(path.c_str(), std::ios::binary | std::ios::trunc) << bytes;
-        return updater::CheckProgramImage(path, machine);
+        return updater::CheckProgramImage(path, own);
     };
     const auto patch = [&](size_t at, const std::string& b) { return std::string(exe).replace(at, b.size(), b); };
     const size_t flags = ntAt + 4 + offsetof(IMAGE_FILE_HEADER, Characteristics);
     const size_t firstSection = reinterpret_cast<const char*>(sections) - exe.data();
-    const struct Row { const char* name; std::string bytes; WORD machine; ImageCheck expected; } rows[] = {
-        {"whole", exe, own, ImageCheck::Whole},
-        {"overlay after the last section", exe + std::string(1000, '\xAB'), own, ImageCheck::Whole},
+    const struct Row { const char* name; std::string bytes; ImageCheck expected; } rows[] = {
+        {"overlay after the last section", exe + std::string(1000, '\xAB'), ImageCheck::Whole},
         // The first section's pointer + size wraps around 32 bits.
-        {"section beyond the end", patch(firstSection + 16, {0, 2, 0, 0, 0, -1, -1, -1}), own, ImageCheck::Truncated},
-        {"header offset negative", patch(0x3C, {0, 0, 0, '\x80'}), own, ImageCheck::NotProgram},
-        {"PE signature damaged", patch(ntAt, "PX"), own, ImageCheck::NotProgram},
-        {"not marked executable", patch(flags, {0, 0}), own, ImageCheck::NotProgram},
+        {"section beyond the end", patch(firstSection + 16, {0, 2, 0, 0, 0, -1, -1, -1}), ImageCheck::Truncated},
+        {"header offset negative", patch(0x3C, {0, 0, 0, '\x80'}), ImageCheck::NotProgram},
+        {"PE signature damaged", patch(ntAt, "PX"), ImageCheck::NotProgram},
+        {"not marked executable", patch(flags, {0, 0}), ImageCheck::NotProgram},
     };
-    for (const Row& row : rows) EXPECT_EQ(check(row.bytes, row.machine), row.expected) << row.name;
+    for (const Row& row : rows) EXPECT_EQ(check(row.bytes), row.expected) << row.name;
     // Every cut in the headers and in the last 97 bytes, every 97th between.
     for (size_t cut = 0; cut < end; cut += cut < 1024 || cut + 97 >= end ? 1 : 97)
-        ASSERT_EQ(check(exe.substr(0, cut), own), cut < 2 ? ImageCheck::NotProgram : ImageCheck::Truncated) << cut;
+        ASSERT_EQ(check(exe.substr(0, cut)), cut < 2 ? ImageCheck::NotProgram : ImageCheck::Truncated) << cut;
     for (int seed = 1, budget = soak::FuzzBudget(300); seed <= budget; ++seed) {
         soak::Random random(seed);
         const std::string head = exe.substr(0, 1024);
-        check((seed % 2 ? random.Mutate(head) : head.substr(0, 64) + random.Bytes(960)) + exe.substr(1024), own);
+        check((seed % 2 ? random.Mutate(head) : head.substr(0, 64) + random.Bytes(960)) + exe.substr(1024));
     }
     DeleteFileW(path.c_str());
     EXPECT_EQ(updater::CheckProgramImage(path, own), ImageCheck::Unreadable);

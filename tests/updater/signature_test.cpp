@@ -22,14 +22,8 @@ TEST(FileSignatureTest, CngVerifiesOpensslSignatures) {
     changed[changed.size() / 2] ^= 0x01;
     std::ofstream(changedFile.c_str(), std::ios::binary | std::ios::trunc) << changed;
 
-    const struct Row { const char* name; std::wstring file; Bytes signature; SignatureStatus expected; } rows[] = {
-        {"valid", signedFile, sigA, SignatureStatus::Valid},
-        {"file changed after signing", changedFile, sigA, SignatureStatus::DoesNotMatch},
-        {"signed with key B", signedFile, sigB, SignatureStatus::DoesNotMatch},
-    };
-    for (const Row& row : rows) {
-        const updater::SignatureResult result = updater::VerifyFileSignature(row.file, row.signature, keyA);
-        EXPECT_EQ(result.status, row.expected) << row.name << " (error 0x" << std::hex << result.error << ")";
-    }
+    EXPECT_EQ(updater::VerifyFileSignature(signedFile, sigA, keyA).status, SignatureStatus::Valid);
+    EXPECT_EQ(updater::VerifyFileSignature(changedFile, sigA, keyA).status, SignatureStatus::DoesNotMatch);
+    EXPECT_EQ(updater::VerifyFileSignature(signedFile, sigB, keyA).status, SignatureStatus::DoesNotMatch);
     DeleteFileW(changedFile.c_str());
 }
