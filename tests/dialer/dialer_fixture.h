@@ -1,10 +1,10 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include "dialer/about_window.h"
 #include "dialer/commands.h"
 #include "dialer/main_window.h"
 #include "dialer/tray.h"
-#include "platform/text.h"
 #include "tests/support/testing.h"
 
 // A clean start: no settings file and no Run value left from before; Open() makes the main window in-process.
@@ -12,8 +12,10 @@ class Dialer : public ::testing::Test {
 protected:
     void SetUp() override { TearDown(); }
     void TearDown() override {
+        if (HWND about = dialer::AboutWindowHandle()) DestroyWindow(about);
         if (IsWindow(hwnd_)) DestroyWindow(hwnd_);
         testing_support::PumpMessages(20);
+        EXPECT_EQ(dialer::AboutWindowHandle(), nullptr);
         dialer::SetShellNotifyIconFunction(nullptr);
         dialer::DialProcesses::SetTimeLimit(dialer::kDialTimeLimitMs);
         DeleteFileW((record_.path() + L".hang").c_str());
@@ -28,9 +30,9 @@ protected:
         return form_;
     }
 
-    std::wstring Text(int id) const { return plat::WindowText(form_->Control(id)); }
-    bool Checked(int id) const { return SendMessageW(form_->Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
-    void Click(int id) const { SendMessageW(form_->Control(id), BM_CLICK, 0, 0); }
+    HWND C(int id) const { return form_->Control(id); }
+    bool Checked(int id) const { return SendMessageW(C(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+    void Click(int id) const { SendMessageW(C(id), BM_CLICK, 0, 0); }
     void Command(int id) const { SendMessageW(hwnd_, WM_COMMAND, id, 0); }
     void Tick(UINT_PTR timerId) const { SendMessageW(hwnd_, WM_TIMER, timerId, 0); }
     void TrayPress(UINT mouse) const { SendMessageW(hwnd_, kTrayCallbackMessage, dialer::kTrayIconId, mouse); }
@@ -40,4 +42,15 @@ protected:
     testing_support::CommandRecord record_;
     dialer::MainWindow* form_ = nullptr;
     HWND hwnd_ = nullptr;
+};
+
+// The window as it looks, at the display's DPI (VORNADEL_DPI in the test bed).
+class Look : public Dialer {
+protected:
+    void SetUp() override {
+        plat::DeclareDpiAwareness();
+        Dialer::SetUp();
+        ASSERT_TRUE(Open());
+        testing_support::PumpMessages(100);
+    }
 };

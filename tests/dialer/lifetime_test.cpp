@@ -25,10 +25,9 @@ protected:
         DeleteRunValue();
         folder_ = TempFolder() + L"\\Vornadel Test " + std::to_wstring(GetCurrentProcessId());
         CreateDirectoryW(folder_.c_str(), nullptr);
-        for (const wchar_t* exe : {L"\\dialer\\vornadel.exe", L"\\rasdial.exe"}) {
-            const std::wstring name = std::filesystem::path(exe).filename().wstring();
-            ASSERT_TRUE(CopyFileW((TestBinFolder() + exe).c_str(), (folder_ + L"\\" + name).c_str(), FALSE));
-        }
+        const std::wstring bin = TestBinFolder();
+        ASSERT_TRUE(CopyFileW((bin + L"\\dialer\\vornadel.exe").c_str(), Exe().c_str(), FALSE));
+        ASSERT_TRUE(CopyFileW((bin + L"\\rasdial.exe").c_str(), (folder_ + L"\\rasdial.exe").c_str(), FALSE));
     }
     void TearDown() override {
         if (process_) TerminateProcess(process_.get(), 0);
@@ -39,8 +38,9 @@ protected:
         DeleteRunValue();
     }
 
+    std::wstring Exe() const { return folder_ + L"\\vornadel.exe"; }
     // Started from another current directory, as the Run key does.
-    plat::UniqueHandle Launch() { return StartProgram(L"\"" + folder_ + L"\\vornadel.exe\"", TempFolder().c_str()); }
+    plat::UniqueHandle Launch() { return StartProgram(L"\"" + Exe() + L"\"", TempFolder().c_str()); }
 
     HWND Find(const wchar_t* cls, const wchar_t* caption) {
         return FindWindowOf(GetProcessId(process_.get()), cls, caption);
@@ -97,6 +97,7 @@ TEST_F(InstalledDialer, FromTheTrayToTheLastWindow) {
     ASSERT_TRUE(PumpUntil([&] { return (about = Find(nullptr, L"关于 ... ...")) != nullptr; }));
     PostMessageW(main, kTrayCallbackMessage, dialer::kTrayIconId, WM_RBUTTONDOWN);
     ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(Find(L"#32768", nullptr)); }));
+    EXPECT_EQ(GetForegroundWindow(), main) << "the menu over its own window, so that a click elsewhere closes it";
     PostMessageW(main, WM_CLOSE, 0, 0);
     EXPECT_TRUE(PumpUntil([&] { return !IsWindow(main); }));
     EXPECT_FALSE(WaitForExit(500)) << "the About window keeps it alive";
