@@ -27,5 +27,4 @@ TEST(CommandLines, PlainValuesGiveTheClassicLinesEveryValueReachesRasdialAsOneAr
     }
     EXPECT_EQ(dialer::RunValueData(L"C:\\", L"x"), L"C:\\x.Exe");
     EXPECT_EQ(dialer::RunValueData(L"C:\\Tools", L"x"), L"C:\\Tools\\x.Exe");
-    EXPECT_EQ(dialer::RunValueData(L"C:\\Tools", L"my dialer"), L"\"C:\\Tools\\my dialer.Exe\"");
 }

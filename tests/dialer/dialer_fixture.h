@@ -48,5 +48,4 @@ protected:
     HWND hwnd_ = nullptr;
 };
 
-// At the display's DPI (VORNADEL_DPI in the test bed); the name is what the look runs select.
-using Look = Dialer;
+using Look = Dialer;  // the name the runs at other DPIs select

@@ -45,22 +45,6 @@ inline void ChangeDpi(HWND hwnd, int clientW96, int clientH96, int dpi) {
     EXPECT_TRUE(EqualRect(&taken, &suggested)) << "the suggested rectangle taken";
 }
 
-inline int IconWidth(HICON icon) {
-    ICONINFO info{};
-    GetIconInfo(icon, &info);  // all left empty for no icon
-    plat::UniqueBitmap colour(info.hbmColor), mask(info.hbmMask);
-    BITMAP bm{};
-    GetObjectW(mask.get(), sizeof(bm), &bm);
-    return bm.bmWidth;
-}
-
-inline void ExpectIconsAt(HWND hwnd, int dpi) {
-    for (auto [which, metric] : {std::pair<WPARAM, int>{ICON_BIG, SM_CXICON}, {ICON_SMALL, SM_CXSMICON}})
-        EXPECT_EQ(IconWidth(reinterpret_cast<HICON>(SendMessageW(hwnd, WM_GETICON, which, 0))),
-                  plat::SystemMetricAt(metric, dpi)) << "icon " << which << " at " << dpi << " DPI";
-}
-
-// Each control's place in its parent, visible.
 inline void ExpectPlaces(const std::vector<std::pair<HWND, Rect>>& table, int dpi = Dpi()) {
     for (const auto& [hwnd, px96] : table) {
         SCOPED_TRACE(GetDlgCtrlID(hwnd));

@@ -58,43 +58,6 @@ TEST_F(Dialer, StoredReDialFlagReDialsEveryIntervalAfterTheStartUpDialWithTheNam
     EXPECT_EQ(static_cast<size_t>(std::count(lines.begin(), lines.end(), L"Rasdial 宽带连接 u p")), lines.size() - 2);
 }
 
-TEST_F(Dialer, WithoutItsIconFileMinimiseHidesTrayPressesRestoreAndACloseSavesWhatTheCodePageHolds) {
-    const std::wstring icon = TestBinFolder() + L"\\xptray.ico", aside = icon + L".aside";
-    ASSERT_TRUE(MoveFileExW(icon.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING));
-    const bool opened = Open() != nullptr;
-    MoveFileExW(aside.c_str(), icon.c_str(), MOVEFILE_REPLACE_EXISTING);
-    ASSERT_TRUE(opened);
-    EXPECT_EQ(TrayData().hIcon, nullptr);
-    ASSERT_TRUE(TrayIconShown()) << "added all the same";
-    ShowWindow(hwnd_, SW_MAXIMIZE);
-    ShowWindow(hwnd_, SW_MINIMIZE);
-    PumpMessages(50);
-    EXPECT_FALSE(IsWindowVisible(hwnd_)) << "a minimised dialer shows only its tray icon";
-    for (UINT m : {WM_MOUSEMOVE, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_RBUTTONUP, WM_RBUTTONDBLCLK, WM_MBUTTONDOWN,
-                   WM_MBUTTONUP, WM_MBUTTONDBLCLK})
-        TrayPress(m);
-    // Nor is an ordinary mouse move whose X happens to be a button-down code.
-    SendMessageW(hwnd_, WM_MOUSEMOVE, 0, MAKELPARAM(WM_LBUTTONDOWN, 5));
-    EXPECT_FALSE(IsWindowVisible(hwnd_));
-    TrayPress(WM_LBUTTONDOWN);
-    EXPECT_TRUE(Shown());
-    EXPECT_FALSE(IsZoomed(hwnd_)) << "comes back in the normal state";
-    ShowWindow(hwnd_, SW_MINIMIZE);
-    Command(IDM_SHOW);
-    EXPECT_TRUE(Shown());
-
-    // Fields the code page cannot hold are named in a balloon, and stored as well as they can be.
-    SetWindowTextW(C(IDC_ACCOUNT), L"user09\U0001F600");
-    EXPECT_NE(Balloon().find(L"用户名"), std::wstring::npos);
-    SetWindowTextW(C(IDC_CONNECTION_NAME), L"\u0B85");
-    SendMessageW(hwnd_, WM_CLOSE, 0, 0);
-    ASSERT_TRUE(PumpUntil([&] { return !IsWindow(hwnd_); }));
-    EXPECT_NE(ReadSettingsFileBytes().find("Text2=user09"), std::string::npos);
-    EXPECT_NE(Balloon().find(L"连接名称、用户名"), std::wstring::npos) << "named when saved";
-    EXPECT_FALSE(TrayIconShown());
-    EXPECT_TRUE(LastTrayCallSucceeded()) << "the icon was deleted";
-}
-
 TEST_F(Dialer, HungDialIsNotJoinedByRedialsAndEndsAfterItsLimit) {
     // The fixture's rasdial stays running while this file is there.
     plat::UniqueFile(
@@ -118,9 +81,13 @@ TEST_F(Dialer, HungDialIsNotJoinedByRedialsAndEndsAfterItsLimit) {
     EXPECT_EQ(record_.Lines().size(), 3u);
 }
 
-TEST_F(Dialer, StartUpDialHidesOnceTheTrayTakesTheIconCommandsStartAndTaskbarCreatedAddsTheIconAgain) {
+TEST_F(Dialer, WithoutTrayOrIconFileTheDialGoesOnCommandsStartTrayPressesRestoreAndACloseSavesWhatItCan) {
     SetShellNotifyIconFunction(RefusingTray);
-    ASSERT_TRUE(Open("Text1=My Link\r\nText2=u\r\nText3=p\r\n"));
+    const std::wstring icon = TestBinFolder() + L"\\xptray.ico", aside = icon + L".aside";
+    ASSERT_TRUE(MoveFileExW(icon.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING));
+    const bool opened = Open("Text1=My Link\r\nText2=u\r\nText3=p\r\n") != nullptr;
+    MoveFileExW(aside.c_str(), icon.c_str(), MOVEFILE_REPLACE_EXISTING);
+    ASSERT_TRUE(opened);
     ASSERT_EQ(record_.WaitForLines(1).size(), 1u) << "dials all the same";
     EXPECT_FALSE(TrayIconShown());
     Tick(kTrayRetryTimerId);
@@ -130,6 +97,7 @@ TEST_F(Dialer, StartUpDialHidesOnceTheTrayTakesTheIconCommandsStartAndTaskbarCre
     ShowWindow(hwnd_, SW_RESTORE);
     SetShellNotifyIconFunction(nullptr);
     ASSERT_TRUE(PumpUntil([] { return TrayIconShown(); }, 3000)) << "the retry timer adds it";
+    EXPECT_EQ(TrayData().hIcon, nullptr);
     EXPECT_FALSE(IsWindowVisible(hwnd_));
     EXPECT_EQ(Balloon(), L"正在自动拨号中，请稍后......");
 
@@ -147,11 +115,36 @@ TEST_F(Dialer, StartUpDialHidesOnceTheTrayTakesTheIconCommandsStartAndTaskbarCre
     const std::wstring dial = L"0 Rasdial \"My Link\" u p", hangUp = L"0 rasdial.exe \"My Link\" /disconnect";
     EXPECT_EQ(got, std::vector<std::wstring>({dial, dial, hangUp, hangUp, L"1 update.exe", L"1 update.exe"}));
 
+    for (UINT m : {WM_MOUSEMOVE, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_RBUTTONUP, WM_RBUTTONDBLCLK, WM_MBUTTONDOWN,
+                   WM_MBUTTONUP, WM_MBUTTONDBLCLK})
+        TrayPress(m);
+    // Nor is an ordinary mouse move whose X happens to be a button-down code.
+    SendMessageW(hwnd_, WM_MOUSEMOVE, 0, MAKELPARAM(WM_LBUTTONDOWN, 5));
+    EXPECT_FALSE(IsWindowVisible(hwnd_));
     TrayPress(WM_LBUTTONDOWN);
+    EXPECT_TRUE(Shown());
+    ShowWindow(hwnd_, SW_MAXIMIZE);
+    ShowWindow(hwnd_, SW_MINIMIZE);
+    PumpMessages(50);
+    EXPECT_FALSE(IsWindowVisible(hwnd_)) << "a minimised dialer shows only its tray icon";
+    Command(IDM_SHOW);
+    EXPECT_TRUE(Shown());
+    EXPECT_FALSE(IsZoomed(hwnd_)) << "comes back in the normal state";
+
     Shell_NotifyIconW(NIM_DELETE, const_cast<NOTIFYICONDATAW*>(&TrayData()));
-    const UINT taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
-    SendMessageW(hwnd_, taskbarCreated, 0, 0);
+    SendMessageW(hwnd_, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
     NOTIFYICONDATAW probe = TrayData();
     EXPECT_TRUE(Shell_NotifyIconW(NIM_MODIFY, &probe)) << "the shell has it again";
     EXPECT_TRUE(Shown()) << "brought back by the user: a late icon leaves it up";
+
+    // Fields the code page cannot hold are named in a balloon, and stored as well as they can be.
+    SetWindowTextW(C(IDC_ACCOUNT), L"user09\U0001F600");
+    EXPECT_NE(Balloon().find(L"用户名"), std::wstring::npos);
+    SetWindowTextW(C(IDC_CONNECTION_NAME), L"\u0B85");
+    SendMessageW(hwnd_, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(PumpUntil([&] { return !IsWindow(hwnd_); }));
+    EXPECT_NE(ReadSettingsFileBytes().find("Text2=user09"), std::string::npos);
+    EXPECT_NE(Balloon().find(L"连接名称、用户名"), std::wstring::npos) << "named when saved";
+    EXPECT_FALSE(TrayIconShown());
+    EXPECT_TRUE(LastTrayCallSucceeded()) << "the icon was deleted";
 }

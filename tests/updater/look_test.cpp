@@ -1,4 +1,3 @@
-// The updater's download window at the display's DPI and after changes of DPI.
 #include "tests/dialer/look_support.h"
 #include "tests/updater/updater_test_support.h"
 #include "updater/download_window.h"
@@ -19,7 +18,6 @@ TEST(UpdaterLook, DownloadWindowScalesWithTheDpiAndFollowsItsChanges) {
         ExpectPlaces({{form->Control(updater::IDC_PROGRESS), {16, 8, 305, 17}},
                       {label, {136, 176, 57, 17}},
                       {form->Control(updater::IDC_CANCEL), {320, 232, 65, 33}}}, dpi);
-        ExpectIconsAt(w, dpi);
         LOGFONTW lf{};
         GetObjectW(reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)), sizeof(lf), &lf);
         EXPECT_EQ(lf.lfHeight, At(-12, dpi)) << "9 pt at " << dpi << " DPI";
