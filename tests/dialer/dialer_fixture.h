@@ -6,6 +6,7 @@
 #include "dialer/main_window.h"
 #include "dialer/tray.h"
 #include "platform/dpi.h"
+#include "platform/text.h"
 #include "tests/support/testing.h"
 
 // A clean start: no settings file and no Run value left from before; Open() makes the main window in-process.
@@ -35,6 +36,7 @@ protected:
     }
 
     HWND C(int id) const { return form_->Control(id); }
+    std::wstring Text(int id) const { return plat::WindowText(C(id)); }
     bool Checked(int id) const { return SendMessageW(C(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
     void Click(int id) const { SendMessageW(C(id), BM_CLICK, 0, 0); }
     void Command(int id) const { SendMessageW(hwnd_, WM_COMMAND, id, 0); }
