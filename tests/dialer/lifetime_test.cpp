@@ -73,6 +73,8 @@ TEST_F(InstalledDialer, FromTheTrayToTheLastWindow) {
         box = Find(L"#32770", nullptr);
         return box && IsWindowVisible(box) && GetDlgItem(box, 0xFFFF);
     }));
+    const std::wstring text = plat::WindowText(GetDlgItem(box, 0xFFFF));
+    EXPECT_TRUE(text.find(L"无法启动升级程序 update.exe：") == 0 && text.find(L"（错误 2）") != text.npos) << text;
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(PumpUntil([&] { return !IsWindow(box); }));
     PostMessageW(main, WM_COMMAND, dialer::IDM_ABOUT, 0);
