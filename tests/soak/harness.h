@@ -1,5 +1,4 @@
-// What a process holds, how big a run is, the line each run prints for
-// scripts/soak.sh, the fuzz cases' bytes and a raw loopback server.
+// The fuzz cases' budget and bytes, a watchdog and a raw loopback server.
 #pragma once
 #include <windows.h>
 
@@ -12,31 +11,21 @@
 
 namespace soak {
 
-struct Usage {
-    long handles = 0, gdi = 0, privateKb = 0;  // negative: cannot be taken
-};
-// GDI objects by the program's own counting, so for this process only.
-Usage Measure(DWORD pid = GetCurrentProcessId());
-// 1/20 of full unless VORNADEL_SOAK_FULL is set.
-int Scaled(int full);
 // ciCases unless VORNADEL_FUZZ_BUDGET names another count.
 int FuzzBudget(int ciCases);
-// Prints "SOAK|run|work|start|end" and fails the test on growth.
-void Report(const char* run, const std::string& work, const Usage& start, const Usage& end);
 
 // xorshift, so a failing seed can be replayed.
-class Random {
-public:
+struct Random {
     explicit Random(uint64_t seed) : s_(seed * 0x9E3779B97F4A7C15ull | 1) {}
     uint64_t Next() {
-        s_ ^= s_ << 13, s_ ^= s_ >> 7, s_ ^= s_ << 17;
+        s_ ^= s_ << 13;
+        s_ ^= s_ >> 7;
+        s_ ^= s_ << 17;
         return s_;
     }
     size_t Below(size_t n) { return n ? static_cast<size_t>(Next() % n) : 0; }
     std::string Bytes(size_t n);
     std::string Mutate(std::string s);  // flips, inserts, deletes or duplicates a few bytes
-
-private:
     uint64_t s_;
 };
 
