@@ -13,8 +13,7 @@ namespace soak {
 
 int FuzzBudget(int ciCases) {
     const char* v = std::getenv("VORNADEL_FUZZ_BUDGET");
-    const long n = v ? std::strtol(v, nullptr, 10) : 0;
-    return n > 0 ? static_cast<int>(n) : ciCases;
+    return v && std::atoi(v) > 0 ? std::atoi(v) : ciCases;
 }
 
 std::string Random::Bytes(size_t n) {
@@ -64,11 +63,6 @@ RawServer::~RawServer() {
     WSACleanup();
 }
 
-void RawServer::Answer(const std::string& bytes) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    answer_ = bytes;
-}
-
 void RawServer::Serve() {
     for (SOCKET s; (s = accept(listener_, nullptr, nullptr)) != INVALID_SOCKET; ++served_) {
         DWORD limit = 2000;
@@ -77,11 +71,9 @@ void RawServer::Serve() {
         char buf[4096];
         for (int n; request.find("\r\n\r\n") == std::string::npos && (n = recv(s, buf, sizeof(buf), 0)) > 0;)
             request.append(buf, static_cast<size_t>(n));
-        std::unique_lock<std::mutex> lock(mutex_);
-        const std::string answer = answer_;
-        lock.unlock();
-        for (int at = 0, n = 0; at < static_cast<int>(answer.size()) && n >= 0; at += n)
-            n = send(s, answer.data() + at, static_cast<int>(answer.size()) - at, 0);
+        const std::shared_ptr<const std::string> answer = std::atomic_load(&answer_);
+        for (int at = 0, n = 0; at < static_cast<int>(answer->size()) && n >= 0; at += n)
+            n = send(s, answer->data() + at, static_cast<int>(answer->size()) - at, 0);
         shutdown(s, SD_SEND);
         closesocket(s);
     }

@@ -5,13 +5,12 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
-#include <mutex>
+#include <memory>
 #include <string>
 #include <thread>
 
 namespace soak {
 
-// ciCases unless VORNADEL_FUZZ_BUDGET names another count.
 int FuzzBudget(int ciCases);
 
 // xorshift, so a failing seed can be replayed.
@@ -38,7 +37,7 @@ public:
     explicit RawServer(int port = 0);  // 0: any free port; port() is 0 when it cannot listen
     ~RawServer();
     int port() const { return port_; }
-    void Answer(const std::string& bytes);
+    void Answer(const std::string& bytes) { std::atomic_store(&answer_, std::make_shared<const std::string>(bytes)); }
     long served() const { return served_; }
 
 private:
@@ -47,8 +46,7 @@ private:
     int port_ = 0;
     std::atomic<long> served_{0};
     std::thread thread_;
-    std::mutex mutex_;
-    std::string answer_;
+    std::shared_ptr<const std::string> answer_ = std::make_shared<const std::string>();
 };
 
 }  // namespace soak
