@@ -32,7 +32,7 @@ const DownloadCase kCases[] = {
     {"UntrustedCertificate", L"https://127.0.0.1:" + std::to_wstring(VORNADEL_TEST_HTTP_PORT + 1) + L"/nolength/x.exe",
      L"服务器的安全证书无效，已停止下载。", 0},
     {"UnwritableFolder", ServerUrl(L"/nolength/vornadel.exe"), L"程序所在的文件夹不能写入，无法升级", 0, false, true},
-    {"SignatureValid", ServerUrl(L"/signed/valid/vornadel.exe"), L"文件已经下载完成！", 20000, true},
+    {"SignatureValid", ServerUrl(L"/signed/valid/vornadel.exe"), L"文件已经下载完成！", 150000, true},
     {"SignedBodyChanged", ServerUrl(L"/signed/changed/vornadel.exe"), L"升级文件的签名无效，已放弃安装。", 0, true},
     {"SignatureOfOtherKey", ServerUrl(L"/signed/keyb/vornadel.exe"), L"升级文件的签名无效，已放弃安装。", 0, true},
     {"SignatureMissing", ServerUrl(L"/signed/missing/vornadel.exe"), L"找不到升级文件的签名，已放弃安装。", 0, true},

@@ -11,6 +11,7 @@ from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 # name: (size, Content-Length sent, bytes sent)
 CASES = {"nolength": (3000, False, 3000), "short": (8000, True, 3000), "stall": (500 * 1024, True, 256 * 1024)}
 SIGNED = {"valid", "changed", "keyb", "missing", "truncated", "oversized"}
+SIGNED_SIZE = 150000  # three of the verifier's reads: a change in the last one must show
 
 
 def program(exe, size):
@@ -41,7 +42,7 @@ class Handler(BaseHTTPRequestHandler):
         if parts[:3] == ["soft", "updates", "Vornadel"] and parts[3:] in (["vornadel.exe"], ["vornadel.exe.sig"]):
             body = exe if parts[3] == "vornadel.exe" else sign(keydir, "a.pem", exe)
         elif parts[0] == "signed" and len(parts) == 3 and parts[1] in SIGNED:
-            kind, body = parts[1], program(exe, 20000)
+            kind, body = parts[1], program(exe, SIGNED_SIZE)
             if parts[2].endswith(".sig"):
                 good = sign(keydir, "b.pem" if kind == "keyb" else "a.pem", body)
                 body = {"missing": None, "oversized": b"0" * 200, "truncated": good[:-5]}.get(kind, good)
