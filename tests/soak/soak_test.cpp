@@ -162,8 +162,9 @@ TEST_F(Soak, UpdaterCyclesWithFaults) {
             testing_support::PumpMessages(1500);
             PostMessageW(testing_support::FindWindowOf(g_boxPid, plat::kFormClassName, nullptr), WM_CLOSE, 0, 0);
         }
-        ASSERT_TRUE(PumpUntil([&] { return WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0; }, 30000))
-            << "the updater did not end";
+        const bool ended = PumpUntil([&] { return WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0; }, 30000);
+        if (!ended) TerminateProcess(process.get(), 1);  // else it holds the test's output open until the time-out
+        ASSERT_TRUE(ended) << "the updater did not end";
         EXPECT_TRUE(testing_support::ReadFileBytes(dialer) == (fault ? old : next)) << "not the expected exe, whole";
         if (!fault) (++installed == 1 ? start : end) = g_boxOwnerSeen;
     }
