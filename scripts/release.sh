@@ -33,7 +33,7 @@ authenticode() {
   # The password goes through a pipe, not the command line.
   osslsigncode sign -pkcs12 "$VORNADEL_SIGN_PFX" -readpass <(printf %s "${VORNADEL_SIGN_PASSWORD:-}") -h sha256 \
     -n Vornadel "${timestamp[@]}" -in "$file" -out "$file.signed" >/dev/null ||
-    fail "osslsigncode could not sign $file with $VORNADEL_SIGN_PFX (password in VORNADEL_SIGN_PASSWORD?)"
+    fail "osslsigncode could not sign $file with $VORNADEL_SIGN_PFX (VORNADEL_SIGN_PASSWORD?)${VORNADEL_SIGN_TIMESTAMP:+ and the time-stamp server $VORNADEL_SIGN_TIMESTAMP}"
   mv -f "$file.signed" "$file"
 }
 
