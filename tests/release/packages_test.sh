@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # The zip and the installer hold exactly the release folder's programs, the tray icon and the usage text
-# (UTF-8 with a BOM, for Notepad); SHA256SUMS lists both and verifies. With a certificate, every program in both,
-# the uninstaller and the installer carry an Authenticode signature it verifies, and the programs are the release
-# folder's apart from it; with an update key, both copies of update.exe carry its point.
-#   packages_test.sh RELEASE_DIR ZIP SETUP DIST_DIR [CERT.crt [UPDATE-KEY-PUB.pem]]   (ZIP, SETUP: in RELEASE_DIR)
+# (UTF-8 with a BOM, for Notepad); SHA256SUMS lists both and verifies. With certificates, every program in both,
+# the uninstaller and the installer carry an Authenticode signature and a time-stamp that they verify, and the
+# programs are the release folder's apart from it; with an update key, both copies of update.exe carry its point.
+#   packages_test.sh RELEASE_DIR ZIP SETUP DIST_DIR [CERTS.pem [UPDATE-KEY-PUB.pem]]   (ZIP, SETUP: in RELEASE_DIR)
 set -euo pipefail
 cd "$1"
-zip=$2 setup=$3 dist=$4 cert=${5:-} key=${6:-}
+zip=$2 setup=$3 dist=$4 certs=${5:-} key=${6:-}
 programs="update.exe vornadel.exe xptray.ico"
 fail() { echo "FAIL: $*" >&2; exit 1; }
 got=$(unzip -Z1 "$zip" | sort | xargs)
@@ -19,11 +19,15 @@ trap 'rm -rf "$tmp"' EXIT
 unzip -q "$zip" -d "$tmp/zip"
 7z x -o"$tmp/setup" "$setup" >/dev/null
 
-signed() { osslsigncode verify -CAfile "$cert" -in "$1" >/dev/null || fail "$1: no Authenticode signature from $cert"; }
+signed() {
+  osslsigncode verify -CAfile "$certs" -TSA-CAfile "$certs" -in "$1" >"$tmp/verify" 2>&1 ||
+    fail "$1: no Authenticode signature from $certs"
+  grep -q 'Timestamp Server Signature verification: ok' "$tmp/verify" || fail "$1: no time-stamp from $certs"
+}
 [ -z "$key" ] || openssl pkey -pubin -in "$key" -outform DER | tail -c 64 >"$tmp/point"
 for f in $programs; do
   for copy in "$tmp/zip/Vornadel/$f" "$tmp/setup/$f"; do
-    if [ -n "$cert" ] && [[ $f == *.exe ]]; then
+    if [ -n "$certs" ] && [[ $f == *.exe ]]; then
       signed "$copy"
       osslsigncode remove-signature -in "$copy" -out "$copy.bare" >/dev/null
       copy=$copy.bare
@@ -37,7 +41,7 @@ sys.exit(not all(point[i:i + 4] in exe for i in range(0, len(point), 4)))' "$tmp
     fi
   done
 done
-if [ -n "$cert" ]; then
+if [ -n "$certs" ]; then
   signed "$tmp/setup/uninstall.exe"
   signed "$setup"
 fi
