@@ -117,9 +117,9 @@ if [ -n "$unsigned" ]; then
   echo "warning: --unsigned: update.exe is built without an update key and installs unsigned downloads; the files are named *-unsigned" >&2
 elif [ -z "${VORNADEL_UPDATE_KEY:-}" ]; then
   cat >&2 <<'EOF'
-release: VORNADEL_UPDATE_KEY is not set; the release's update.exe must carry the update key. Make a key pair once (README, "Publishing an update"):
+release: VORNADEL_UPDATE_KEY is not set: update.exe must carry the update key. Make a key pair once (README, "Publishing an update"):
   openssl ecparam -name prime256v1 -genkey -noout -out update-key.pem && openssl ec -in update-key.pem -pubout -out update-key-pub.pem
-then keep update-key.pem private and run: VORNADEL_UPDATE_KEY=/path/to/update-key-pub.pem bash scripts/release.sh   (--unsigned: a test build without a key)
+keep update-key.pem private and run: VORNADEL_UPDATE_KEY=/path/to/update-key-pub.pem bash scripts/release.sh  (--unsigned: no key, a trial)
 EOF
   exit 1
 else

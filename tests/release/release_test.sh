@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # scripts/release.sh as a publisher runs it, with a throwaway update key, code-signing certificate and time-stamp
 # server made here: without a key it stops before building and says how to make one; with all three, every program,
-# the uninstaller and the installer are signed and time-stamped, and update.exe carries the key; --unsigned builds the same tree without the key and
-# names its files so.   release_test.sh WORK_DIR VERSION
+# the uninstaller and the installer are signed and time-stamped, and update.exe carries the key; --unsigned builds
+# the same tree without the key and names its files so.   release_test.sh WORK_DIR VERSION
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 work=$1 version=$2
