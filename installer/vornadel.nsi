@@ -1,6 +1,8 @@
 ﻿; Per-user installer of the dialer and the updater.
-;   makensis /DVERSION=1.0.0 /DSOURCE_DIR=<folder with the files> /DOUTFILE=<setup.exe> [/DAMD64] vornadel.nsi
+;   makensis /DVERSION=1.0.0 /DSOURCE_DIR=<folder with the files> /DOUTFILE=<setup.exe> [/DAMD64] [/DAUTHENTICODE=<command>] vornadel.nsi
 ; AMD64 builds the same installer with 64-bit stubs, for 64-bit test programs.
+; AUTHENTICODE is a command that signs the file named after it in place; the uninstaller is signed before it goes
+; into the installer, and then the installer.
 Unicode true
 !ifdef AMD64
   Target amd64-unicode
@@ -22,6 +24,10 @@ Unicode true
 
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
+!ifdef AUTHENTICODE
+  !uninstfinalize '${AUTHENTICODE} "%1"' = 0
+  !finalize '${AUTHENTICODE} "%1"' = 0
+!endif
 ; Per user, so the updater can later replace the dialer without elevation.
 RequestExecutionLevel user
 InstallDir "$LOCALAPPDATA\Programs\${PRODUCT}"

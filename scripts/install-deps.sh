@@ -3,7 +3,8 @@
 # compilers, Wine, a virtual X display and the Chinese locale and fonts.
 # The shipping build is 32-bit; the tests run a 64-bit build under 64-bit
 # Wine, which also works on hosts that cannot execute 32-bit Linux programs.
-# zip, nsis and p7zip-full make and check the release (scripts/release.sh).
+# zip, unzip, nsis, osslsigncode and p7zip-full make, sign and check the release
+# (scripts/release.sh).
 #   bash scripts/install-deps.sh [--wine32]
 # --wine32 also installs Debian's 32-bit Wine; only for hosts that can run
 # 32-bit programs (scripts/test32.sh checks that first).
@@ -14,7 +15,7 @@ packages=(
   wine wine64 fonts-wine
   xvfb x11-apps x11-utils xdotool imagemagick fonts-wqy-microhei
   locales python3 curl openssl
-  zip nsis p7zip-full
+  zip unzip nsis osslsigncode p7zip-full
 )
 
 sudo_() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
