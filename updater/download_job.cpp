@@ -421,7 +421,8 @@ void DownloadJob::Cancel() {
     // The worker wakes from any wait on the event and removes its partial
     // file; a checked file nobody took is removed here. Should the worker
     // not end in time, the name goes now and the file with the worker's
-    // handle, at the latest when the process ends.
+    // handle, at the latest when the process ends (while the checks hold the
+    // finished file, it goes when the worker ends).
     WaitForSingleObject(shared->thread.get(), kWorkerJoinLimitMs);
     DeleteFileW((shared->localPath + L".part").c_str());
 }

@@ -35,12 +35,16 @@ bool IsLockError(DWORD error) {
 
 // The copy under its temporary name, opened for reading, renaming and
 // flushing and shared only for reading; null (with the last error set) when
-// it cannot be made so.
-plat::UniqueFile StageCopy(const std::wstring& source, const std::wstring& copy) {
+// it cannot be made so. A scanner that looks at the new file first is
+// waited for as long as retryMs.
+plat::UniqueFile StageCopy(const std::wstring& source, const std::wstring& copy, DWORD retryMs) {
     if (!CopyFileW(source.c_str(), copy.c_str(), FALSE)) return {};
     SetFileAttributesW(copy.c_str(), FILE_ATTRIBUTE_NORMAL);
-    return plat::UniqueFile(CreateFileW(copy.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr,
-                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    for (const DWORD start = GetTickCount();; Sleep(kRetryStepMs)) {
+        plat::UniqueFile file(CreateFileW(copy.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file || GetLastError() != ERROR_SHARING_VIOLATION || GetTickCount() - start >= retryMs) return file;
+    }
 }
 
 // Renames the open file to newPath (a full path) through its handle: the
@@ -81,7 +85,7 @@ ReplaceResult ReplaceProgramFile(const std::wstring& source, const Digest& sha25
     const std::wstring fresh = target + L".new";
     const std::wstring backup = target + L".old";
     RemoveLeftover(fresh);
-    plat::UniqueFile staged = StageCopy(source, fresh);
+    plat::UniqueFile staged = StageCopy(source, fresh, retryMs);
     // On the disk before any name is changed, so that a power cut cannot
     // leave a half-written program under the program's name.
     if (!staged || !FlushFileBuffers(staged.get())) {

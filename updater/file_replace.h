@@ -23,8 +23,8 @@ struct ReplaceResult {
 // copy is held open so that nobody else can change, rename or delete it.
 // Moves target aside as a backup, renames the held copy into place through
 // its handle, and only then drops the backup; the moves are written through.
-// While target is still held by an exiting process the move is retried for
-// retryMs milliseconds.
+// While target is still held by an exiting process (or the copy by a
+// scanner) the step is retried for retryMs milliseconds.
 ReplaceResult ReplaceProgramFile(const std::wstring& source, const Digest& sha256, const std::wstring& target,
                                  DWORD retryMs);
 
