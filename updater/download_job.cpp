@@ -1,7 +1,9 @@
 #include "updater/download_job.h"
 
+#include <algorithm>
 #include <atomic>
-#include <climits>
+#include <cwchar>
+#include <deque>
 #include <vector>
 
 #include "platform/errors.h"
@@ -9,6 +11,7 @@
 #include "updater/download_window.h"
 #include "updater/http_transfer.h"
 #include "updater/program_image.h"
+#include "updater/program_version.h"
 
 namespace updater {
 
@@ -20,16 +23,19 @@ const wchar_t kTextNotProgram[] = L"下载的文件不是有效的程序文件";
 const wchar_t kTextWrongMachine[] = L"下载的程序不适用于这种类型的电脑";
 const wchar_t kTextUnreadable[] = L"无法读取下载的文件";
 const wchar_t kTextBadLength[] = L"服务器报告的文件大小无效";
-const wchar_t kTextSignatureMissing[] = L"找不到升级文件的签名，已放弃安装。";
-const wchar_t kTextSignatureNotFetched[] = L"无法下载升级文件的签名，已放弃安装。";
-const wchar_t kTextSignatureMalformed[] = L"升级文件的签名格式不正确，已放弃安装。";
-const wchar_t kTextSignatureInvalid[] = L"升级文件的签名无效，已放弃安装。";
-const wchar_t kTextSignatureUnchecked[] = L"无法核对升级文件的签名，已放弃安装。";
+const wchar_t kTextTooSlow[] = L"服务器传送数据太慢，下载已超时，请稍后再试";
+const wchar_t kTextNoVersion[] = L"下载的程序没有版本信息，已放弃安装。";
+// What went wrong with the signature; the refusal adds the details and its end.
+const wchar_t kSignatureMissing[] = L"找不到升级文件的签名";
+const wchar_t kSignatureNotFetched[] = L"无法下载升级文件的签名";
+const wchar_t kSignatureMalformed[] = L"升级文件的签名格式不正确";
+const wchar_t kSignatureInvalid[] = L"升级文件的签名无效";
+const wchar_t kSignatureUnchecked[] = L"无法核对升级文件的签名";
 
 constexpr size_t kPieceSize = 1024;
 
-// Content-Length as the progress bar's range can hold it; -1 when the text
-// is not a plain decimal number in that range.
+// Content-Length; -1 when the text is not a plain decimal number, and
+// anything above the download limit as just above it.
 long long ParseLength(const std::wstring& text) {
     size_t begin = text.find_first_not_of(L" \t");
     size_t end = text.find_last_not_of(L" \t");
@@ -38,11 +44,51 @@ long long ParseLength(const std::wstring& text) {
     for (size_t i = begin; i <= end; ++i) {
         wchar_t c = text[i];
         if (c < L'0' || c > L'9') return -1;
-        value = value * 10 + (c - L'0');
-        if (value > INT_MAX) return -1;
+        value = std::min(value * 10 + (c - L'0'), kMaxDownloadBytes + 1);
     }
     return value;
 }
+
+std::wstring TooLargeText() {
+    return L"升级文件过大（超过 " + std::to_wstring(kMaxDownloadBytes >> 20) + L" MB），已放弃下载。";
+}
+
+std::wstring SignatureRefused(const wchar_t* what, const std::wstring& detail = {}) {
+    return what + detail + L"，已放弃安装。";
+}
+
+// CNG reports NTSTATUS values, which are looked up in hex.
+std::wstring StatusSuffix(DWORD status) {
+    wchar_t text[16];
+    swprintf(text, 16, L"0x%08lX", static_cast<unsigned long>(status));
+    return L"（错误 " + std::wstring(text) + L"）";
+}
+
+// The time-out of a body that has started: it ends when fewer than
+// kSlowBodyMinBytes arrived in the last kSlowBodyWindowMs. Keeps the arrivals
+// that brought the newest kSlowBodyMinBytes; the oldest of them sets the end.
+class SlowBodyDeadline {
+public:
+    SlowBodyDeadline() : start_(GetTickCount64()) {}
+    // total: every byte of the body so far.
+    void Arrived(long long total) {
+        arrivals_.push_back({GetTickCount64(), total});
+        while (arrivals_.front().total <= total - kSlowBodyMinBytes) arrivals_.pop_front();
+    }
+    // A GetTickCount64 value.
+    ULONGLONG Get() const {
+        const bool enough = !arrivals_.empty() && arrivals_.back().total >= kSlowBodyMinBytes;
+        return (enough ? arrivals_.front().tick : start_) + kSlowBodyWindowMs;
+    }
+
+private:
+    struct Arrival {
+        ULONGLONG tick;
+        long long total;
+    };
+    ULONGLONG start_;
+    std::deque<Arrival> arrivals_;
+};
 
 bool LooksLikeProgram(const std::vector<unsigned char>& firstPiece) {
     return firstPiece.size() >= 2 && firstPiece[0] == 'M' && firstPiece[1] == 'Z';
@@ -123,6 +169,7 @@ struct DownloadJob::Shared {
     std::wstring url;
     std::wstring localPath;
     std::optional<PublicKey> publicKey;
+    std::wstring installedProgram;
     std::atomic<long long> bytes{0};
     std::atomic<long long> expected{-1};
     std::atomic<bool> progressPosted{false};
@@ -143,42 +190,58 @@ using Shared = DownloadJob::Shared;
 // its rules; an empty text when it arrived whole into der.
 std::wstring FetchSignature(const std::wstring& url, HANDLE cancel, std::vector<unsigned char>& der) {
     HttpTransfer transfer;
-    if (!transfer.Execute(url, nullptr, 0)) return kTextSignatureNotFetched;
+    if (!transfer.Execute(url, nullptr, 0)) return SignatureRefused(kSignatureNotFetched);
     const auto response = transfer.WaitForResponse(cancel);
-    if (response == HttpTransfer::WaitResult::Cancelled) return kTextSignatureNotFetched;
-    if (response == HttpTransfer::WaitResult::Failed) return kTextSignatureNotFetched;
+    if (response != HttpTransfer::WaitResult::Arrived)
+        return SignatureRefused(kSignatureNotFetched, plat::ErrorSuffix(transfer.RequestError()));
     const DWORD status = transfer.StatusCode();
-    if (status == HTTP_STATUS_NOT_FOUND) return kTextSignatureMissing;
-    if (status != HTTP_STATUS_OK) return kTextSignatureNotFetched;
+    if (status == HTTP_STATUS_NOT_FOUND) return SignatureRefused(kSignatureMissing);
+    if (status != HTTP_STATUS_OK)
+        return SignatureRefused(kSignatureNotFetched, L"（HTTP " + std::to_wstring(status) + L"）");
     const std::wstring lengthText = transfer.GetHeader(L"Content-Length");
     const long long length = lengthText.empty() ? -1 : ParseLength(lengthText);
-    if (!lengthText.empty() && length < 0) return kTextSignatureNotFetched;
-    if (length > static_cast<long long>(kMaxSignatureFileBytes)) return kTextSignatureMalformed;
+    if (!lengthText.empty() && length < 0) return SignatureRefused(kSignatureNotFetched);
+    if (length > static_cast<long long>(kMaxSignatureFileBytes)) return SignatureRefused(kSignatureMalformed);
+    // Far shorter than the slow-body minimum: it has that long to arrive whole.
+    const SlowBodyDeadline deadline;
     std::vector<unsigned char> piece;
     for (;;) {
-        const auto result = transfer.GetChunk(kPieceSize, piece, cancel);
+        const auto result = transfer.GetChunk(kPieceSize, piece, cancel, deadline.Get());
         if (result == HttpTransfer::ChunkResult::End) break;
-        if (result != HttpTransfer::ChunkResult::Data) return kTextSignatureNotFetched;
+        if (result == HttpTransfer::ChunkResult::TimedOut) return SignatureRefused(kSignatureNotFetched, L"（超时）");
+        if (result != HttpTransfer::ChunkResult::Data) return SignatureRefused(kSignatureNotFetched);
         der.insert(der.end(), piece.begin(), piece.end());
-        if (der.size() > kMaxSignatureFileBytes) return kTextSignatureMalformed;
+        if (der.size() > kMaxSignatureFileBytes) return SignatureRefused(kSignatureMalformed);
     }
-    if (length >= 0 && static_cast<long long>(der.size()) != length) return kTextSignatureNotFetched;
+    if (length >= 0 && static_cast<long long>(der.size()) != length) return SignatureRefused(kSignatureNotFetched);
     return {};
 }
 
-std::wstring CheckSignature(const Shared& s, const std::wstring& file) {
+std::wstring CheckSignature(const Shared& s, const Digest& sha256) {
     std::vector<unsigned char> der;
     std::wstring failure = FetchSignature(s.url + L".sig", s.cancel.get(), der);
     if (!failure.empty()) return failure;
-    switch (VerifyFileSignature(file, der, *s.publicKey).status) {
+    const SignatureResult result = VerifySignature(sha256, der, *s.publicKey);
+    switch (result.status) {
     case SignatureStatus::Valid: return {};
-    case SignatureStatus::Malformed: return kTextSignatureMalformed;
-    case SignatureStatus::DoesNotMatch: return kTextSignatureInvalid;
-    default: return kTextSignatureUnchecked;
+    case SignatureStatus::Malformed: return SignatureRefused(kSignatureMalformed);
+    case SignatureStatus::DoesNotMatch: return SignatureRefused(kSignatureInvalid);
+    default: return SignatureRefused(kSignatureUnchecked, StatusSuffix(result.error));
     }
 }
 
-std::wstring CheckImage(const std::wstring& file) {
+// A signed older program is still signed: only a newer one than the
+// installed dialer (or than none) is taken.
+std::wstring CheckVersion(const std::wstring& download, const std::wstring& installed) {
+    const std::optional<uint64_t> offered = ReadFileVersion(download);
+    if (!offered) return kTextNoVersion;
+    const std::optional<uint64_t> current = ReadFileVersion(installed);
+    if (!current || *offered > *current) return {};
+    if (*offered == *current) return L"已经是最新版本 " + VersionText(*current) + L"，无需升级。";
+    return L"下载的程序版本 " + VersionText(*offered) + L" 比已安装的 " + VersionText(*current) + L" 旧，已放弃安装。";
+}
+
+std::wstring CheckImage(HANDLE file) {
     switch (CheckProgramImage(file, OwnMachine())) {
     case ImageCheck::Whole: return {};
     case ImageCheck::NotProgram: return kTextNotProgram;
@@ -188,42 +251,68 @@ std::wstring CheckImage(const std::wstring& file) {
     }
 }
 
-DownloadJob::Outcome Failure(std::wstring text) { return {false, std::move(text)}; }
+DownloadJob::Outcome Failure(std::wstring text) { return {false, std::move(text), {}}; }
 // The file could not be written: the system's number helps to find out why.
 DownloadJob::Outcome CannotSave() { return Failure(kTextCannotSave + plat::ErrorSuffix(GetLastError())); }
 
+// Every check reads the finished file through one handle that lets nobody
+// write or delete it meanwhile, and the digest of what they passed goes to
+// the install step, which installs nothing else.
+DownloadJob::Outcome CheckSavedFile(const Shared& s, const std::wstring& file) {
+    plat::UniqueFile in(CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!in) return Failure(kTextUnreadable + plat::ErrorSuffix(GetLastError()));
+    std::wstring failure = CheckImage(in.get());
+    if (!failure.empty()) return Failure(failure);
+    Digest sha256{};
+    if (const DWORD error = Sha256OfFile(in.get(), sha256)) return Failure(kTextUnreadable + plat::ErrorSuffix(error));
+    if (s.publicKey) {
+        failure = CheckSignature(s, sha256);
+        if (failure.empty()) failure = CheckVersion(file, s.installedProgram);
+        if (!failure.empty()) return Failure(failure);
+    }
+    return {true, {}, sha256};
+}
+
 // The receive steps in their order: first piece, the response's checks,
 // then piece after piece into the file until the announced length (or the
-// end of the body without one), then the whole-file checks and the rename.
+// end of the body without one), then the whole-file checks.
 // A cancelled transfer ends with a failure nobody reads.
 DownloadJob::Outcome ReceiveAndSave(Shared& s) {
     HttpTransfer& transfer = s.transfer;
     const HANDLE cancel = s.cancel.get();
     const DWORD status = transfer.StatusCode();
+    SlowBodyDeadline deadline;
     std::vector<unsigned char> buffer;
     buffer.reserve(kPieceSize);
-    auto result = transfer.GetChunk(kPieceSize, buffer, cancel);
+    auto result = transfer.GetChunk(kPieceSize, buffer, cancel, deadline.Get());
 
     if (result == HttpTransfer::ChunkResult::Cancelled) return Failure(kTextCommunicationError);
     if (status != HTTP_STATUS_OK) return Failure(kTextHttpStatusPrefix + std::to_wstring(status) + L"）");
+    if (result == HttpTransfer::ChunkResult::TimedOut) return Failure(kTextTooSlow);
     if (result == HttpTransfer::ChunkResult::Failed) return Failure(kTextCommunicationError);
     const std::wstring lengthText = transfer.GetHeader(L"Content-Length");
     const bool lengthKnown = !lengthText.empty();
     const long long length = lengthKnown ? ParseLength(lengthText) : -1;
     if (lengthKnown && length < 0) return Failure(kTextBadLength);
+    if (length > kMaxDownloadBytes) return Failure(TooLargeText());
     if (!LooksLikeProgram(buffer))
         return Failure(buffer.empty() && lengthKnown && length > 0 ? kTextIncomplete : kTextNotProgram);
 
     PartialFile file(s.localPath);
     if (!file.Create()) return CannotSave();
     s.expected.store(length);
+    deadline.Arrived(static_cast<long long>(buffer.size()));
 
     for (bool done = false; !done;) {
+        if (file.size() + static_cast<long long>(buffer.size()) > kMaxDownloadBytes) return Failure(TooLargeText());
         if (!file.Append(buffer)) return CannotSave();
-        result = transfer.GetChunk(kPieceSize, buffer, cancel);
+        result = transfer.GetChunk(kPieceSize, buffer, cancel, deadline.Get());
         s.Progress(file.size());
-        if (result == HttpTransfer::ChunkResult::Cancelled || result == HttpTransfer::ChunkResult::Failed)
+        if (result == HttpTransfer::ChunkResult::TimedOut) return Failure(kTextTooSlow);
+        if (result != HttpTransfer::ChunkResult::Data && result != HttpTransfer::ChunkResult::End)
             return Failure(kTextCommunicationError);
+        if (!buffer.empty()) deadline.Arrived(file.size() + static_cast<long long>(buffer.size()));
         if (lengthKnown) {
             if (length <= file.size()) {
                 done = true;
@@ -238,11 +327,9 @@ DownloadJob::Outcome ReceiveAndSave(Shared& s) {
     if (lengthKnown && file.size() != length) return Failure(kTextIncomplete);
     transfer.Close();
     if (!file.Finish()) return CannotSave();
-    std::wstring failure = CheckImage(file.tempPath());
-    if (failure.empty() && s.publicKey) failure = CheckSignature(s, file.tempPath());
-    if (!failure.empty()) return Failure(failure);
-    file.Keep();
-    return {true, {}};
+    DownloadJob::Outcome outcome = CheckSavedFile(s, file.tempPath());
+    if (outcome.complete) file.Keep();
+    return outcome;
 }
 
 DWORD WINAPI ReceiveThread(void* param) {
@@ -284,10 +371,12 @@ bool DownloadJob::Start(const std::wstring& url, HWND window, UINT stateMessage)
     return shared->transfer.Execute(url, window, stateMessage);
 }
 
-bool DownloadJob::Receive(const std::wstring& localPath, const std::optional<PublicKey>& publicKey) {
+bool DownloadJob::Receive(const std::wstring& localPath, const std::optional<PublicKey>& publicKey,
+                          const std::wstring& installedProgram) {
     if (!shared_ || shared_->thread) return false;
     shared_->localPath = localPath;
     shared_->publicKey = publicKey;
+    shared_->installedProgram = installedProgram;
     auto* param = new std::shared_ptr<Shared>(shared_);
     shared_->thread.reset(CreateThread(nullptr, 0, ReceiveThread, param, 0, nullptr));
     if (!shared_->thread) {
@@ -332,7 +421,8 @@ void DownloadJob::Cancel() {
     // The worker wakes from any wait on the event and removes its partial
     // file; a checked file nobody took is removed here. Should the worker
     // not end in time, the name goes now and the file with the worker's
-    // handle, at the latest when the process ends.
+    // handle, at the latest when the process ends (while the checks hold the
+    // finished file, it goes when the worker ends).
     WaitForSingleObject(shared->thread.get(), kWorkerJoinLimitMs);
     DeleteFileW((shared->localPath + L".part").c_str());
 }

@@ -15,6 +15,13 @@ namespace updater {
 
 // How long the window waits for the worker to let go of the partial file.
 constexpr DWORD kWorkerJoinLimitMs = 5000;
+// A bigger download is refused: its announced length before anything is
+// written, a body without one once it grows past this.
+constexpr long long kMaxDownloadBytes = 64LL * 1024 * 1024;
+// Once the body has started, fewer than kSlowBodyMinBytes in any
+// kSlowBodyWindowMs end the transfer as timed out.
+constexpr ULONGLONG kSlowBodyWindowMs = 30000;
+constexpr long long kSlowBodyMinBytes = 4096;
 
 class DownloadJob {
 public:
@@ -30,9 +37,11 @@ public:
     bool Start(const std::wstring& url, HWND window, UINT stateMessage);
 
     // Receives the body into localPath (through localPath + ".part") on the
-    // worker; with a key, the signature at url + ".sig" must verify too.
+    // worker. With a key, the signature at url + ".sig" must verify too, and
+    // the program must be newer than installedProgram's version.
     // Progress and the end are posted to the window given to Start.
-    bool Receive(const std::wstring& localPath, const std::optional<PublicKey>& publicKey);
+    bool Receive(const std::wstring& localPath, const std::optional<PublicKey>& publicKey,
+                 const std::wstring& installedProgram);
 
     long long BytesSaved() const;
     // The announced length, -1 while unknown or without one.
@@ -43,6 +52,7 @@ public:
     struct Outcome {
         bool complete = false;
         std::wstring failureText;  // status line of a failed transfer
+        Digest sha256{};           // of a complete download, as its checks read it
     };
     // Valid after kDownloadFinishedMessage.
     Outcome Result() const;

@@ -129,6 +129,9 @@ LRESULT DownloadWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_DPICHANGED:
         layout_.OnDpiChanged(wParam, lParam);
         return 0;
+    case WM_CLOSE:
+        if (installing_) return 0;
+        break;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDC_CANCEL && HIWORD(wParam) == BN_CLICKED) {
             OnCancelClick();
@@ -156,7 +159,8 @@ void DownloadWindow::StartDownload(const std::wstring& url) {
     }
     const std::wstring folder = plat::JoinPath(options_.programFolder, L"download");
     if (!FolderExists(folder)) CreateDirectoryW(folder.c_str(), nullptr);
-    plat::SetWindowTextOf(Control(IDC_LOCAL_PATH), plat::JoinPath(folder, FileNameOfUrl(url)));
+    localPath_ = plat::JoinPath(folder, FileNameOfUrl(url));
+    plat::SetWindowTextOf(Control(IDC_LOCAL_PATH), localPath_);
     if (!transfer_.Start(url, hwnd(), kTransferStateMessage)) Fail(kTextCommunicationError);
 }
 
@@ -164,7 +168,8 @@ void DownloadWindow::OnTransferState(int state) {
     // Once the outcome is on the status line, late notifications leave it there.
     if (outcome_ != Outcome::Running) return;
     if (state == kStateResponseCompleted) {
-        if (!transfer_.Receive(Text(IDC_LOCAL_PATH), options_.publicKey)) Fail(kTextCommunicationError);
+        if (!transfer_.Receive(localPath_, options_.publicKey, plat::JoinPath(options_.programFolder, kDialerExeName)))
+            Fail(kTextCommunicationError);
         return;
     }
     // Numbers the transfer never sends change nothing.
@@ -179,7 +184,9 @@ void DownloadWindow::OnTransferState(int state) {
     }
 }
 
-void DownloadWindow::OnCancelClick() { DestroyWindow(hwnd()); }
+void DownloadWindow::OnCancelClick() {
+    if (!installing_) DestroyWindow(hwnd());
+}
 
 void DownloadWindow::ShowProgress() {
     transfer_.ProgressSeen();
@@ -220,7 +227,14 @@ void DownloadWindow::FinishDownload() {
     if (length >= 0 && !rangeSet_) SendMessageW(progress, PBM_SETRANGE32, 0, static_cast<LPARAM>(length));
     SendMessageW(progress, PBM_SETPOS, length >= 0 ? static_cast<WPARAM>(saved) : kDesignMax, 0);
     SetStatus(kTextDownloadDone);
-    if (options_.showInstallWindow) InstallWindow::Create(hwnd(), Text(IDC_LOCAL_PATH), options_.programFolder);
+    if (!options_.showInstallWindow) return;
+    // From here on the install step ends this window: closing it earlier
+    // would leave the install running with no window to tell its outcome.
+    installing_ = InstallWindow::Create(hwnd(), localPath_, result.sha256, options_.programFolder) != nullptr;
+    if (installing_) {
+        EnableWindow(Control(IDC_CANCEL), FALSE);
+        EnableMenuItem(GetSystemMenu(hwnd(), FALSE), SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);
+    }
 }
 
 }  // namespace updater

@@ -81,8 +81,12 @@ private:
     // goes with the object, whose window deletes it: its worker lets go of
     // the partial file first, so the program never ends with one left behind.
     DownloadJob transfer_;
+    // Fixed when the request starts; Text2 only shows it.
+    std::wstring localPath_;
     Outcome outcome_ = Outcome::Running;
     bool rangeSet_ = false;
+    // From the moment the install window is shown until it closes this one.
+    bool installing_ = false;
 };
 
 }  // namespace updater

@@ -1,5 +1,8 @@
 #include "updater/file_replace.h"
 
+#include <cstring>
+#include <vector>
+
 #include "platform/errors.h"
 #include "platform/handles.h"
 #include "platform/module_path.h"
@@ -30,15 +33,31 @@ bool IsLockError(DWORD error) {
     return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED;
 }
 
-// The copy is on the disk before any name is changed, so a power cut
-// cannot leave a half-written program under the program's name.
-DWORD CopyToDisk(const std::wstring& source, const std::wstring& copy) {
-    if (!CopyFileW(source.c_str(), copy.c_str(), FALSE)) return GetLastError();
+// The copy under its temporary name, opened for reading, renaming and
+// flushing and shared only for reading; null (with the last error set) when
+// it cannot be made so. A scanner that looks at the new file first is
+// waited for as long as retryMs.
+plat::UniqueFile StageCopy(const std::wstring& source, const std::wstring& copy, DWORD retryMs) {
+    if (!CopyFileW(source.c_str(), copy.c_str(), FALSE)) return {};
     SetFileAttributesW(copy.c_str(), FILE_ATTRIBUTE_NORMAL);
-    plat::UniqueFile file(CreateFileW(copy.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return GetLastError();
-    return FlushFileBuffers(file.get()) ? 0 : GetLastError();
+    for (const DWORD start = GetTickCount();; Sleep(kRetryStepMs)) {
+        plat::UniqueFile file(CreateFileW(copy.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file || GetLastError() != ERROR_SHARING_VIOLATION || GetTickCount() - start >= retryMs) return file;
+    }
+}
+
+// Renames the open file to newPath (a full path) through its handle: the
+// file that takes the name is the one held, whatever was done to its name
+// meanwhile.
+bool RenameHeldFile(HANDLE file, const std::wstring& newPath) {
+    std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + newPath.size() * sizeof(wchar_t));
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    info->ReplaceIfExists = FALSE;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = static_cast<DWORD>(newPath.size() * sizeof(wchar_t));
+    std::memcpy(info->FileName, newPath.data(), info->FileNameLength);
+    return SetFileInformationByHandle(file, FileRenameInfo, info, static_cast<DWORD>(buffer.size())) != FALSE;
 }
 
 ReplaceResult Failure(const wchar_t* reason, DWORD error) {
@@ -50,7 +69,8 @@ ReplaceResult Failure(const wchar_t* reason, DWORD error) {
 
 }  // namespace
 
-ReplaceResult ReplaceProgramFile(const std::wstring& source, const std::wstring& target, DWORD retryMs) {
+ReplaceResult ReplaceProgramFile(const std::wstring& source, const Digest& sha256, const std::wstring& target,
+                                 DWORD retryMs) {
     DWORD sourceAttributes = 0;
     if (!Exists(source, &sourceAttributes) || (sourceAttributes & FILE_ATTRIBUTE_DIRECTORY))
         return Failure(L"找不到下载的新程序文件", 0);
@@ -65,9 +85,21 @@ ReplaceResult ReplaceProgramFile(const std::wstring& source, const std::wstring&
     const std::wstring fresh = target + L".new";
     const std::wstring backup = target + L".old";
     RemoveLeftover(fresh);
-    if (const DWORD error = CopyToDisk(source, fresh)) {
+    plat::UniqueFile staged = StageCopy(source, fresh, retryMs);
+    // On the disk before any name is changed, so that a power cut cannot
+    // leave a half-written program under the program's name.
+    if (!staged || !FlushFileBuffers(staged.get())) {
+        const DWORD error = GetLastError();
+        staged.reset();
         RemoveLeftover(fresh);
         return Failure(L"无法在程序所在的文件夹中写入新文件", error);
+    }
+    Digest copied{};
+    const DWORD hashError = Sha256OfFile(staged.get(), copied);
+    if (hashError || copied != sha256) {
+        staged.reset();
+        RemoveLeftover(fresh);
+        return Failure(hashError ? L"无法读取新程序文件" : L"下载的文件在校验之后被改动过", hashError);
     }
 
     if (targetExists) {
@@ -77,6 +109,7 @@ ReplaceResult ReplaceProgramFile(const std::wstring& source, const std::wstring&
             if (MoveFileExW(target.c_str(), backup.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) break;
             const DWORD error = GetLastError();
             if (!IsLockError(error) || GetTickCount() - start >= retryMs) {
+                staged.reset();
                 RemoveLeftover(fresh);
                 return Failure(IsLockError(error) ? L"原程序文件正在被使用，无法替换" : L"无法替换原程序文件", error);
             }
@@ -84,13 +117,17 @@ ReplaceResult ReplaceProgramFile(const std::wstring& source, const std::wstring&
         }
         if (g_afterBackup) g_afterBackup(target);
     }
-    if (!MoveFileExW(fresh.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
+    if (!RenameHeldFile(staged.get(), target)) {
         ReplaceResult result = Failure(L"无法替换原程序文件", GetLastError());
+        staged.reset();
         if (targetExists && !MoveFileExW(backup.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH))
             result.backupKept = backup;
         RemoveLeftover(fresh);
         return result;
     }
+    // Writes the new name through, as the moves do.
+    FlushFileBuffers(staged.get());
+    staged.reset();
     // The old program may still be mapped by a process on its way out; the
     // backup then stays until the next update removes it.
     if (targetExists) DeleteFileW(backup.c_str());

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "updater/signature.h"
+
 namespace updater {
 
 struct ReplaceResult {
@@ -17,10 +19,14 @@ struct ReplaceResult {
 };
 
 // Copies source next to target under a temporary name and flushes it to the
-// disk, moves target aside as a backup, moves the copy in, and only then
-// drops the backup; the moves are written through. While target is still
-// held by an exiting process the move is retried for retryMs milliseconds.
-ReplaceResult ReplaceProgramFile(const std::wstring& source, const std::wstring& target, DWORD retryMs);
+// disk, and goes on only when the copy's SHA-256 is sha256; from then on the
+// copy is held open so that nobody else can change, rename or delete it.
+// Moves target aside as a backup, renames the held copy into place through
+// its handle, and only then drops the backup; the moves are written through.
+// While target is still held by an exiting process (or the copy by a
+// scanner) the step is retried for retryMs milliseconds.
+ReplaceResult ReplaceProgramFile(const std::wstring& source, const Digest& sha256, const std::wstring& target,
+                                 DWORD retryMs);
 
 
 // The file CheckFolderWritable creates and deletes again.

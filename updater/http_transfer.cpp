@@ -240,16 +240,22 @@ HttpTransfer::WaitResult HttpTransfer::WaitForResponse(HANDLE cancel) {
 
 DWORD HttpTransfer::RequestError() const { return shared_ ? shared_->requestError.load() : 0; }
 
-HttpTransfer::ChunkResult HttpTransfer::WaitForCompletion(HANDLE cancel) {
+HttpTransfer::ChunkResult HttpTransfer::WaitForCompletion(HANDLE cancel, ULONGLONG deadline) {
     const HANDLE events[] = {shared_->asyncDone.get(), cancel};
-    switch (WaitForMultipleObjects(cancel ? 2 : 1, events, FALSE, kWaitLimitMs)) {
+    DWORD wait = kWaitLimitMs;
+    if (deadline) {
+        const ULONGLONG now = GetTickCount64();
+        wait = static_cast<DWORD>(std::min<ULONGLONG>(wait, deadline > now ? deadline - now : 0));
+    }
+    switch (WaitForMultipleObjects(cancel ? 2 : 1, events, FALSE, wait)) {
     case WAIT_OBJECT_0: return shared_->asyncResult ? ChunkResult::Data : ChunkResult::Failed;
     case WAIT_OBJECT_0 + 1: return ChunkResult::Cancelled;
+    case WAIT_TIMEOUT: return wait < kWaitLimitMs ? ChunkResult::TimedOut : ChunkResult::Failed;
     default: return ChunkResult::Failed;
     }
 }
 
-HttpTransfer::ChunkResult HttpTransfer::FillBuffer(HANDLE cancel) {
+HttpTransfer::ChunkResult HttpTransfer::FillBuffer(HANDLE cancel, ULONGLONG deadline) {
     bufferPos_ = bufferEnd_ = 0;
     Shared* shared = shared_;
     if (!request_ || !shared || !shared->responseArrived.load()) return ChunkResult::Failed;
@@ -259,7 +265,7 @@ HttpTransfer::ChunkResult HttpTransfer::FillBuffer(HANDLE cancel) {
         shared->available = 0;
         if (!InternetQueryDataAvailable(request_.get(), &shared->available, 0, 0)) {
             if (GetLastError() != ERROR_IO_PENDING) return ChunkResult::Failed;
-            const ChunkResult waited = WaitForCompletion(cancel);
+            const ChunkResult waited = WaitForCompletion(cancel, deadline);
             if (waited != ChunkResult::Data) return waited;
             continue;
         }
@@ -268,7 +274,7 @@ HttpTransfer::ChunkResult HttpTransfer::FillBuffer(HANDLE cancel) {
         shared->bytesRead = 0;
         if (!InternetReadFile(request_.get(), shared->block.data(), want, &shared->bytesRead)) {
             if (GetLastError() != ERROR_IO_PENDING) return ChunkResult::Failed;
-            const ChunkResult waited = WaitForCompletion(cancel);
+            const ChunkResult waited = WaitForCompletion(cancel, deadline);
             if (waited != ChunkResult::Data) return waited;
         }
         bufferEnd_ = std::min<size_t>(shared->bytesRead, want);
@@ -277,12 +283,13 @@ HttpTransfer::ChunkResult HttpTransfer::FillBuffer(HANDLE cancel) {
     return ChunkResult::Failed;
 }
 
-HttpTransfer::ChunkResult HttpTransfer::GetChunk(size_t maxBytes, std::vector<unsigned char>& piece, HANDLE cancel) {
+HttpTransfer::ChunkResult HttpTransfer::GetChunk(size_t maxBytes, std::vector<unsigned char>& piece, HANDLE cancel,
+                                                  ULONGLONG deadline) {
     piece.clear();
     while (piece.size() < maxBytes && !drained_) {
         if (bufferPos_ >= bufferEnd_) {
-            ChunkResult r = FillBuffer(cancel);
-            if (r == ChunkResult::Failed || r == ChunkResult::Cancelled) {
+            ChunkResult r = FillBuffer(cancel, deadline);
+            if (r != ChunkResult::Data && r != ChunkResult::End) {
                 piece.clear();
                 return r;
             }

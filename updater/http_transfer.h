@@ -63,12 +63,15 @@ public:
     // Value of a response header, empty when the response has none.
     std::wstring GetHeader(const std::wstring& name) const;
 
-    enum class ChunkResult { Data, End, Failed, Cancelled };
+    enum class ChunkResult { Data, End, Failed, Cancelled, TimedOut };
     // Fills piece with the next bytes of the body, at most maxBytes and fewer
     // only at its end. End: the body is drained (piece is empty). Failed: the
     // connection broke or timed out. Blocks for at most the request time-out,
-    // or until cancel (may be null) is signalled. Never on a window's thread.
-    ChunkResult GetChunk(size_t maxBytes, std::vector<unsigned char>& piece, HANDLE cancel = nullptr);
+    // until deadline (a GetTickCount64 value, 0 for none: TimedOut), or until
+    // cancel (may be null) is signalled. After TimedOut or Cancelled only
+    // Close is left. Never on a window's thread.
+    ChunkResult GetChunk(size_t maxBytes, std::vector<unsigned char>& piece, HANDLE cancel = nullptr,
+                         ULONGLONG deadline = 0);
 
     // Stops the transfer and releases the connection; no state is posted after.
     void Close();
@@ -76,9 +79,9 @@ public:
 private:
     using InetHandle = plat::Unique<plat::NullHandleTraits<HINTERNET, ::InternetCloseHandle>>;
 
-    ChunkResult FillBuffer(HANDLE cancel);
+    ChunkResult FillBuffer(HANDLE cancel, ULONGLONG deadline);
     // Waits for the pending call's completion: Data when it succeeded.
-    ChunkResult WaitForCompletion(HANDLE cancel);
+    ChunkResult WaitForCompletion(HANDLE cancel, ULONGLONG deadline);
 
     Shared* shared_ = nullptr;  // freed once WinINet has let go of it
     InetHandle session_;

@@ -28,14 +28,15 @@ constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMI
 
 }  // namespace
 
-InstallWindow* InstallWindow::Create(HWND downloadWindow, const std::wstring& downloadedFile, const std::wstring& programFolder) {
+InstallWindow* InstallWindow::Create(HWND downloadWindow, const std::wstring& downloadedFile, const Digest& sha256,
+                                     const std::wstring& programFolder) {
     // Never seen; at the primary monitor's corner, at its DPI.
     const int dpi = plat::SystemDpi();
     RECT outer = plat::OuterRectForClientAt(0, 0, plat::TwipsToPixelsAt(kClientWidth, dpi),
                                             plat::TwipsToPixelsAt(kClientHeight, dpi), kFormStyle, 0, dpi);
     OffsetRect(&outer, -outer.left, -outer.top);
     auto* form = static_cast<InstallWindow*>(
-        OpenForm(std::unique_ptr<InstallWindow>(new InstallWindow(downloadWindow, downloadedFile, programFolder)),
+        OpenForm(std::unique_ptr<InstallWindow>(new InstallWindow(downloadWindow, downloadedFile, sha256, programFolder)),
                  {kUpdaterCaption, kFormStyle, 0, outer}));
     if (!form) return nullptr;
     // Creation holds a captioned window to a minimum width; a later resize does not.
@@ -56,10 +57,10 @@ void InstallWindow::OnLoad() {
         ShowWindow(hwnd(), SW_HIDE);
         return;
     }
-    dialerWasRunning_ = !FindProcesses(kDialerExeName).empty();
+    dialerWasRunning_ = !FindProcesses(target_).empty();
     // The dialer saves its fields and removes its tray icon when it is closed
     // normally; only one that does not go is ended from outside.
-    AskProcessesToClose(kDialerExeName);
+    AskProcessesToClose(target_);
     SetTimer(hwnd(), kEndDialersTimerId, kEndDialersDelay, nullptr);
     installTimer_.SetEnabled(hwnd(), true);
     ShowWindow(hwnd(), SW_HIDE);
@@ -69,7 +70,7 @@ void InstallWindow::EndRemainingDialers() {
     KillTimer(hwnd(), kEndDialersTimerId);
     if (dialersEnded_) return;
     dialersEnded_ = true;
-    KillProcess(kDialerExeName);
+    KillProcess(target_);
 }
 
 HWND InstallWindow::MessageBoxOwner() const { return IsWindow(downloadWindow_) ? downloadWindow_ : nullptr; }
@@ -85,13 +86,12 @@ void InstallWindow::OnInstallTimer() {
     const bool downloadWindowOpen = IsWindow(downloadWindow_) != FALSE;
     if (downloadWindowOpen) plat::SetWindowTextOf(GetDlgItem(downloadWindow_, IDC_STATUS), kTextCopying);
 
-    const std::wstring target = plat::JoinPath(programFolder_, kDialerExeName);
-    ReplaceResult replaced = ReplaceProgramFile(downloadedFile_, target, kReplaceRetryMs);
+    ReplaceResult replaced = ReplaceProgramFile(downloadedFile_, sha256_, target_, kReplaceRetryMs);
     if (!replaced.ok) {
         std::wstring text = L"升级失败：" + replaced.reason + plat::ErrorSuffix(replaced.error) + L"。\n";
         if (replaced.backupKept.empty()) {
             // The old dialer goes on re-dialling at once, not after the box.
-            if (dialerWasRunning_) plat::StartProcess(plat::QuoteArgument(target), SW_SHOWNORMAL, programFolder_);
+            if (dialerWasRunning_) plat::StartProcess(plat::QuoteArgument(target_), SW_SHOWNORMAL, programFolder_);
             text += L"原来的程序没有改动。";
         } else {
             text += L"原来的程序无法放回原处，已保存为 " + replaced.backupKept + L"，请手动改回 " + kDialerExeName +
@@ -102,7 +102,7 @@ void InstallWindow::OnInstallTimer() {
     }
     MessageBoxW(MessageBoxOwner(), kTextSuccess, kTitleSuccess, MB_OK | MB_ICONINFORMATION);
     if (MessageBoxW(MessageBoxOwner(), kTextRunNow, kTitleRunNow, MB_YESNO) == IDYES)
-        plat::StartProcess(plat::QuoteArgument(target), SW_SHOWNORMAL, programFolder_);
+        plat::StartProcess(plat::QuoteArgument(target_), SW_SHOWNORMAL, programFolder_);
     CloseBothWindows();
 }
 

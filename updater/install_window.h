@@ -8,7 +8,9 @@
 
 #include "platform/app_messages.h"
 #include "platform/dpi.h"
+#include "platform/module_path.h"
 #include "platform/window.h"
+#include "updater/signature.h"
 
 namespace updater {
 
@@ -31,9 +33,11 @@ class InstallWindow : public plat::Window {
 public:
     // Creates the hidden window and runs its load handler. downloadWindow is
     // the DownloadWindow whose status line the install step uses and which it closes;
-    // downloadedFile is the complete new program; the dialer is replaced and
-    // started in programFolder. The window owns the object.
-    static InstallWindow* Create(HWND downloadWindow, const std::wstring& downloadedFile, const std::wstring& programFolder);
+    // downloadedFile is the complete new program, which is installed only
+    // while its SHA-256 is still sha256; the dialer is replaced and started in
+    // programFolder. The window owns the object.
+    static InstallWindow* Create(HWND downloadWindow, const std::wstring& downloadedFile, const Digest& sha256,
+                                 const std::wstring& programFolder);
 
     bool InstallTimerEnabled() const { return installTimer_.Enabled(); }
 
@@ -41,10 +45,12 @@ protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    InstallWindow(HWND downloadWindow, std::wstring downloadedFile, std::wstring programFolder)
+    InstallWindow(HWND downloadWindow, std::wstring downloadedFile, const Digest& sha256, std::wstring programFolder)
         : downloadWindow_(downloadWindow),
           downloadedFile_(std::move(downloadedFile)),
-          programFolder_(std::move(programFolder)) {}
+          sha256_(sha256),
+          programFolder_(std::move(programFolder)),
+          target_(plat::JoinPath(programFolder_, kDialerExeName)) {}
 
     void OnLoad();
     void OnInstallTimer();
@@ -56,7 +62,9 @@ private:
 
     HWND downloadWindow_;
     std::wstring downloadedFile_;
+    Digest sha256_;
     std::wstring programFolder_;
+    std::wstring target_;  // the dialer being replaced
     plat::WindowTimer installTimer_{kInstallTimerId, kInstallDelay};
     plat::DpiLayout layout_;  // its size and icons at the window's DPI
     bool dialersEnded_ = false;

@@ -4,6 +4,7 @@
 #include "platform/dpi.h"
 #include "platform/window.h"
 #include "updater/download_window.h"
+#include "updater/single_instance.h"
 #include "update_key.h"
 
 // The address is fixed when the program is built.
@@ -14,6 +15,12 @@
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // Before any window: a window made earlier keeps the old awareness.
     plat::DeclareDpiAwareness();
+    // Before anything touches the download folder.
+    const updater::SingleInstance instance;
+    if (!instance.IsFirst()) {
+        updater::SingleInstance::ShowRunningInstance();
+        return 0;
+    }
     plat::SetQuitWhenLastFormCloses(true);
     updater::DownloadOptions options;
     options.url = L"" VORNADEL_UPDATE_URL;

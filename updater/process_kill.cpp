@@ -33,10 +33,21 @@ BOOL CALLBACK AskWindowToClose(HWND hwnd, LPARAM param) {
 
 }  // namespace
 
-bool SameExecutableName(const std::wstring& a, const std::wstring& b) {
-    if (a.empty() || b.empty()) return false;
-    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
-                                TRUE) == CSTR_EQUAL;
+bool SamePath(const std::wstring& a, const std::wstring& b) {
+    const auto longForm = [](const std::wstring& path) {
+        std::wstring out(MAX_PATH, L'\0');
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            const DWORD n = GetLongPathNameW(path.c_str(), out.data(), static_cast<DWORD>(out.size()));
+            if (n == 0) return path;
+            if (n < out.size()) return out.substr(0, n);
+            out.resize(n);
+        }
+        return path;
+    };
+    const std::wstring x = longForm(a), y = longForm(b);
+    if (x.empty() || y.empty()) return false;
+    return CompareStringOrdinal(x.c_str(), static_cast<int>(x.size()), y.c_str(), static_cast<int>(y.size()), TRUE) ==
+           CSTR_EQUAL;
 }
 
 bool InOwnSession(DWORD pid) {
@@ -44,32 +55,34 @@ bool InOwnSession(DWORD pid) {
     return ProcessIdToSessionId(GetCurrentProcessId(), &own) && ProcessIdToSessionId(pid, &theirs) && own == theirs;
 }
 
-std::vector<DWORD> FindProcesses(const std::wstring& name) {
+std::vector<DWORD> FindProcesses(const std::wstring& program) {
     std::vector<DWORD> found;
     plat::UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (!snapshot) return found;
     const DWORD self = GetCurrentProcessId();
+    std::vector<wchar_t> image(32768);  // the longest path there is
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof(entry);
     for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
-        entry.szExeFile[MAX_PATH - 1] = L'\0';
-        if (entry.th32ProcessID != self && SameExecutableName(entry.szExeFile, name) &&
-            InOwnSession(entry.th32ProcessID))
-            found.push_back(entry.th32ProcessID);
+        if (entry.th32ProcessID == self || !InOwnSession(entry.th32ProcessID)) continue;
+        plat::UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
+        DWORD size = static_cast<DWORD>(image.size());
+        if (!process || !QueryFullProcessImageNameW(process.get(), 0, image.data(), &size)) continue;
+        if (SamePath(std::wstring(image.data(), size), program)) found.push_back(entry.th32ProcessID);
     }
     return found;
 }
 
-int AskProcessesToClose(const std::wstring& name) {
-    std::vector<DWORD> processes = FindProcesses(name);
+int AskProcessesToClose(const std::wstring& program) {
+    std::vector<DWORD> processes = FindProcesses(program);
     if (processes.empty()) return 0;
     CloseRequest request{&processes, 0};
     EnumWindows(AskWindowToClose, reinterpret_cast<LPARAM>(&request));
     return request.asked;
 }
 
-void KillProcess(const std::wstring& name) {
-    for (DWORD pid : FindProcesses(name)) {
+void KillProcess(const std::wstring& program) {
+    for (DWORD pid : FindProcesses(program)) {
         plat::UniqueHandle process(OpenProcess(PROCESS_TERMINATE, FALSE, pid));
         // One that cannot be opened or ended is passed over.
         if (process) TerminateProcess(process.get(), 0);

@@ -44,18 +44,21 @@ WORD OwnMachine() {
 ImageCheck CheckProgramImage(const std::wstring& file, WORD machine) {
     plat::UniqueFile in(
         CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    if (!in) return ImageCheck::Unreadable;
+    return in ? CheckProgramImage(in.get(), machine) : ImageCheck::Unreadable;
+}
+
+ImageCheck CheckProgramImage(HANDLE file, WORD machine) {
     LARGE_INTEGER length;
-    if (!GetFileSizeEx(in.get(), &length) || length.QuadPart < 0) return ImageCheck::Unreadable;
+    if (!GetFileSizeEx(file, &length) || length.QuadPart < 0) return ImageCheck::Unreadable;
     const uint64_t fileSize = static_cast<uint64_t>(length.QuadPart);
 
     char mz[2];
     if (fileSize < sizeof(mz)) return ImageCheck::NotProgram;
-    if (!ReadAt(in.get(), 0, mz, sizeof(mz))) return ImageCheck::Unreadable;
+    if (!ReadAt(file, 0, mz, sizeof(mz))) return ImageCheck::Unreadable;
     if (mz[0] != 'M' || mz[1] != 'Z') return ImageCheck::NotProgram;
     IMAGE_DOS_HEADER dos;
     if (!Inside(0, sizeof(dos), fileSize)) return ImageCheck::Truncated;
-    if (!ReadAt(in.get(), 0, &dos, sizeof(dos))) return ImageCheck::Unreadable;
+    if (!ReadAt(file, 0, &dos, sizeof(dos))) return ImageCheck::Unreadable;
     if (dos.e_lfanew < 0 || static_cast<uint64_t>(dos.e_lfanew) > kMaxHeaderOffset) return ImageCheck::NotProgram;
 
     const uint64_t ntOffset = static_cast<uint64_t>(dos.e_lfanew);
@@ -65,7 +68,7 @@ ImageCheck CheckProgramImage(const std::wstring& file, WORD machine) {
     } nt;
     static_assert(sizeof(nt) == 24, "PE signature and file header are packed");
     if (!Inside(ntOffset, sizeof(nt), fileSize)) return ImageCheck::Truncated;
-    if (!ReadAt(in.get(), ntOffset, &nt, sizeof(nt))) return ImageCheck::Unreadable;
+    if (!ReadAt(file, ntOffset, &nt, sizeof(nt))) return ImageCheck::Unreadable;
     if (nt.signature != IMAGE_NT_SIGNATURE) return ImageCheck::NotProgram;
     if (nt.header.Machine != machine) return ImageCheck::WrongMachine;
     if (!(nt.header.Characteristics & IMAGE_FILE_EXECUTABLE_IMAGE) || (nt.header.Characteristics & IMAGE_FILE_DLL))
@@ -85,7 +88,7 @@ ImageCheck CheckProgramImage(const std::wstring& file, WORD machine) {
     if (optionalSize < fixedPart) return ImageCheck::NotProgram;
     if (!Inside(optionalOffset, optionalSize, fileSize)) return ImageCheck::Truncated;
     std::vector<unsigned char> optional(fixedPart);
-    if (!ReadAt(in.get(), optionalOffset, optional.data(), static_cast<DWORD>(fixedPart))) return ImageCheck::Unreadable;
+    if (!ReadAt(file, optionalOffset, optional.data(), static_cast<DWORD>(fixedPart))) return ImageCheck::Unreadable;
     WORD magic;
     DWORD directoryCount, headersSize;
     std::memcpy(&magic, optional.data(), sizeof(magic));
@@ -101,7 +104,7 @@ ImageCheck CheckProgramImage(const std::wstring& file, WORD machine) {
     const uint64_t tableSize = uint64_t{sectionCount} * sizeof(IMAGE_SECTION_HEADER);
     if (!Inside(tableOffset, tableSize, fileSize) || headersSize > fileSize) return ImageCheck::Truncated;
     std::vector<IMAGE_SECTION_HEADER> sections(sectionCount);
-    if (!ReadAt(in.get(), tableOffset, sections.data(), static_cast<DWORD>(tableSize))) return ImageCheck::Unreadable;
+    if (!ReadAt(file, tableOffset, sections.data(), static_cast<DWORD>(tableSize))) return ImageCheck::Unreadable;
     for (const IMAGE_SECTION_HEADER& section : sections) {
         if (section.SizeOfRawData != 0 && !Inside(section.PointerToRawData, section.SizeOfRawData, fileSize))
             return ImageCheck::Truncated;

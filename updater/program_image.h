@@ -18,6 +18,8 @@ enum class ImageCheck { Whole, NotProgram, WrongMachine, Truncated, Unreadable }
 // table inside the file, every section's raw data (PointerToRawData + SizeOfRawData)
 // inside the file (extra bytes after the last section are fine). Never reads past
 // what it checked is there; overflow-safe arithmetic.
+ImageCheck CheckProgramImage(HANDLE file, WORD machine);
+// The same for the file of that name.
 ImageCheck CheckProgramImage(const std::wstring& file, WORD machine);
 
 }  // namespace updater

@@ -66,46 +66,44 @@ bool ParseDerSignature(const unsigned char* data, size_t size, std::array<unsign
     return true;
 }
 
-SignatureResult VerifyFileSignature(const std::wstring& file, const std::vector<unsigned char>& derSignature,
-                                    const PublicKey& key) {
-    std::array<unsigned char, 64> rs;
-    if (!ParseDerSignature(derSignature.data(), derSignature.size(), rs)) return Outcome(SignatureStatus::Malformed);
-
-    // No writer may change the bytes while they are hashed.
-    plat::UniqueFile in(CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!in) return Outcome(SignatureStatus::FileUnreadable, GetLastError());
-
+DWORD Sha256OfFile(HANDLE file, Digest& digest) {
+    LARGE_INTEGER zero{};
+    if (!SetFilePointerEx(file, zero, nullptr, FILE_BEGIN)) return GetLastError();
     BCRYPT_ALG_HANDLE handle = nullptr;
     NTSTATUS status = BCryptOpenAlgorithmProvider(&handle, BCRYPT_SHA256_ALGORITHM, nullptr, 0);
-    if (!BCRYPT_SUCCESS(status)) return CngFailure(status);
+    if (!BCRYPT_SUCCESS(status)) return static_cast<DWORD>(status);
     UniqueAlgorithm sha256(handle);
 
     // The hash object's memory is ours: Vista's CNG does not allocate it itself.
     DWORD objectLength = 0, written = 0;
     status = BCryptGetProperty(sha256.get(), BCRYPT_OBJECT_LENGTH, reinterpret_cast<PUCHAR>(&objectLength),
                                sizeof(objectLength), &written, 0);
-    if (!BCRYPT_SUCCESS(status)) return CngFailure(status);
+    if (!BCRYPT_SUCCESS(status)) return static_cast<DWORD>(status);
     std::vector<unsigned char> hashObject(objectLength);
     BCRYPT_HASH_HANDLE hashHandle = nullptr;
     status = BCryptCreateHash(sha256.get(), &hashHandle, hashObject.data(), objectLength, nullptr, 0, 0);
-    if (!BCRYPT_SUCCESS(status)) return CngFailure(status);
+    if (!BCRYPT_SUCCESS(status)) return static_cast<DWORD>(status);
     UniqueHash hash(hashHandle);
 
     std::vector<unsigned char> piece(kReadPiece);
     for (;;) {
         DWORD got = 0;
-        if (!ReadFile(in.get(), piece.data(), kReadPiece, &got, nullptr))
-            return Outcome(SignatureStatus::FileUnreadable, GetLastError());
+        if (!ReadFile(file, piece.data(), kReadPiece, &got, nullptr)) return GetLastError();
         if (got == 0) break;
         status = BCryptHashData(hash.get(), piece.data(), got, 0);
-        if (!BCRYPT_SUCCESS(status)) return CngFailure(status);
+        if (!BCRYPT_SUCCESS(status)) return static_cast<DWORD>(status);
     }
-    unsigned char digest[32];
-    status = BCryptFinishHash(hash.get(), digest, sizeof(digest), 0);
-    if (!BCRYPT_SUCCESS(status)) return CngFailure(status);
+    status = BCryptFinishHash(hash.get(), digest.data(), static_cast<ULONG>(digest.size()), 0);
+    return BCRYPT_SUCCESS(status) ? 0 : static_cast<DWORD>(status);
+}
 
-    status = BCryptOpenAlgorithmProvider(&handle, BCRYPT_ECDSA_P256_ALGORITHM, nullptr, 0);
+SignatureResult VerifySignature(const Digest& sha256, const std::vector<unsigned char>& derSignature,
+                                const PublicKey& key) {
+    std::array<unsigned char, 64> rs;
+    if (!ParseDerSignature(derSignature.data(), derSignature.size(), rs)) return Outcome(SignatureStatus::Malformed);
+
+    BCRYPT_ALG_HANDLE handle = nullptr;
+    NTSTATUS status = BCryptOpenAlgorithmProvider(&handle, BCRYPT_ECDSA_P256_ALGORITHM, nullptr, 0);
     if (!BCRYPT_SUCCESS(status)) return CngFailure(status);
     UniqueAlgorithm ecdsa(handle);
 
@@ -118,8 +116,9 @@ SignatureResult VerifyFileSignature(const std::wstring& file, const std::vector<
     if (!BCRYPT_SUCCESS(status)) return CngFailure(status);
     UniqueKey publicKey(keyHandle);
 
-    status = BCryptVerifySignature(publicKey.get(), nullptr, digest, sizeof(digest), rs.data(),
-                                   static_cast<ULONG>(rs.size()), 0);
+    // CNG takes the digest as input only; the cast is its signature's.
+    status = BCryptVerifySignature(publicKey.get(), nullptr, const_cast<PUCHAR>(sha256.data()),
+                                   static_cast<ULONG>(sha256.size()), rs.data(), static_cast<ULONG>(rs.size()), 0);
     if (BCRYPT_SUCCESS(status)) return Outcome(SignatureStatus::Valid);
     // Key and digest were taken; a refusal now is about r and s themselves
     // (out of range values are refused as parameters).

@@ -21,18 +21,23 @@ constexpr size_t kMaxSignatureFileBytes = 72;
 // (or 33 without a needed leading zero), input over kMaxSignatureFileBytes: false.
 bool ParseDerSignature(const unsigned char* data, size_t size, std::array<unsigned char, 64>& rs);
 
-enum class SignatureStatus { Valid, Malformed, DoesNotMatch, FileUnreadable, SystemError };
+using Digest = std::array<unsigned char, 32>;
+
+// SHA-256 of a file's exact bytes, streamed through the system's CNG from the
+// start of the open file (BCryptCreateHash / BCryptHashData / BCryptFinishHash:
+// Windows 7 has no BCryptHash). 0, or the Win32 error or CNG status that stopped it.
+DWORD Sha256OfFile(HANDLE file, Digest& digest);
+
+enum class SignatureStatus { Valid, Malformed, DoesNotMatch, SystemError };
 
 struct SignatureResult {
     SignatureStatus status = SignatureStatus::SystemError;
-    DWORD error = 0;  // Win32 error or NTSTATUS behind FileUnreadable / SystemError
+    DWORD error = 0;  // the CNG status behind SystemError
 };
 
-// SHA-256 over the file's exact bytes (streamed), then ECDSA P-256 verify, all
-// through the system's CNG (bcrypt): BCryptOpenAlgorithmProvider, BCryptCreateHash /
-// BCryptHashData / BCryptFinishHash (not BCryptHash: Windows 7 has no BCryptHash),
-// BCryptImportKeyPair with BCRYPT_ECCPUBLIC_BLOB, BCryptVerifySignature with raw r||s.
-SignatureResult VerifyFileSignature(const std::wstring& file, const std::vector<unsigned char>& derSignature,
-                                    const PublicKey& key);
+// ECDSA P-256 verify of a SHA-256 digest through CNG: BCryptImportKeyPair with
+// BCRYPT_ECCPUBLIC_BLOB, BCryptVerifySignature with raw r||s.
+SignatureResult VerifySignature(const Digest& sha256, const std::vector<unsigned char>& derSignature,
+                                const PublicKey& key);
 
 }  // namespace updater

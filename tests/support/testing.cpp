@@ -1,10 +1,11 @@
 #include "tests/support/testing.h"
 
+#include <tlhelp32.h>
+
 #include <fstream>
 #include <iterator>
 
 #include "platform/module_path.h"
-#include "updater/process_kill.h"
 
 namespace testing_support {
 
@@ -44,7 +45,16 @@ HWND FindWindowOf(DWORD pid, const wchar_t* cls, const wchar_t* caption) {
     return nullptr;
 }
 
-int RunningProcesses(const wchar_t* exeName) { return static_cast<int>(updater::FindProcesses(exeName).size()); }
+int RunningProcesses(const wchar_t* exeName) {
+    plat::UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof(entry);
+    int count = 0;
+    for (BOOL more = snapshot && Process32FirstW(snapshot.get(), &entry); more;
+         more = Process32NextW(snapshot.get(), &entry))
+        count += lstrcmpiW(entry.szExeFile, exeName) == 0;
+    return count;
+}
 
 std::wstring TestBinFolder() { return plat::ProgramFolder(); }
 

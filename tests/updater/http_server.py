@@ -1,16 +1,18 @@
 #!/usr/bin/env python3
 """Loopback HTTP server of the updater's tests and benchmark, on 127.0.0.1 only.
-  http_server.py start PORT PIDFILE [EXE [KEYDIR]]   serves in the background, ends by itself after 15 minutes
+  http_server.py start PORT PIDFILE [EXE [KEYDIR [VERSIONS]]]   serves in the background, ends by itself after 15 minutes
   http_server.py stop PIDFILE
 Bodies are programs made from EXE. With KEYDIR, PORT + 1 serves the same over TLS with its tls.crt, which no
-client trusts, and /signed/KIND/ is signed with its a.pem or b.pem."""
+client trusts, and /signed/KIND/ is signed with its a.pem or b.pem, as is /versions/KIND/, VERSIONS/KIND/vornadel.exe.
+/declared/LENGTH/ announces LENGTH and sends a little; /endless/ sends without end and without a length;
+/slow/BURST/RATE/SIZE/ sends BURST bytes at once, then RATE bytes a second."""
 import contextlib, os, signal, ssl, struct, subprocess, sys, threading, time
 from pathlib import Path
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 # name: (size, Content-Length sent, bytes sent)
 CASES = {"nolength": (3000, False, 3000), "short": (8000, True, 3000), "stall": (500 * 1024, True, 256 * 1024)}
-SIGNED = {"valid", "changed", "keyb", "missing", "truncated", "oversized"}
+SIGNED = {"valid", "changed", "keyb", "missing", "truncated", "oversized", "servererror"}
 SIGNED_SIZE = 150000  # three of the verifier's reads: a change in the last one must show
 
 
@@ -39,11 +41,20 @@ class Handler(BaseHTTPRequestHandler):
         if parts[0] == "bench" and parts[1:] and parts[1].isdigit():
             size = int(parts[1])
         exe, keydir, body = self.exe, self.keydir, None
+        if parts[0] in ("declared", "endless", "slow"):
+            return self.unusual(parts)
         if parts[:3] == ["soft", "updates", "Vornadel"] and parts[3:] in (["vornadel.exe"], ["vornadel.exe.sig"]):
             body = exe if parts[3] == "vornadel.exe" else sign(keydir, "a.pem", exe)
+        elif parts[0] == "versions" and len(parts) == 3 and parts[1].isalpha():
+            with contextlib.suppress(OSError):
+                body = Path(self.versions, parts[1], "vornadel.exe").read_bytes()
+            if body and parts[2].endswith(".sig"):
+                body = sign(keydir, "a.pem", body)
         elif parts[0] == "signed" and len(parts) == 3 and parts[1] in SIGNED:
             kind, body = parts[1], program(exe, SIGNED_SIZE)
             if parts[2].endswith(".sig"):
+                if kind == "servererror":
+                    return self.send_error(500)
                 good = sign(keydir, "b.pem" if kind == "keyb" else "a.pem", body)
                 body = {"missing": None, "oversized": b"0" * 200, "truncated": good[:-5]}.get(kind, good)
             elif kind == "changed":
@@ -63,6 +74,32 @@ class Handler(BaseHTTPRequestHandler):
         time.sleep(60 if parts[0] == "stall" else 0)  # a server gone silent, the connection left open
 
 
+    def unusual(self, parts):
+        """Bodies the client is expected to give up on; a client that does just closes the connection."""
+        numbers = [int(p) for p in parts[1:-1] if p.isdigit()]
+        self.send_response(200)
+        if parts[0] != "endless":
+            self.send_header("Content-Length", str(numbers[-1]))
+        self.end_headers()
+        with contextlib.suppress(ConnectionError):
+            if parts[0] == "declared":
+                return self.wfile.write(self.exe)
+            if parts[0] == "endless":
+                block = program(self.exe, 1 << 20)
+                while True:
+                    self.wfile.write(block)
+            burst, rate, size = numbers
+            body = program(self.exe, size)
+            self.wfile.write(body[:burst])
+            start, sent = time.monotonic(), burst
+            while sent < size:
+                time.sleep(0.1)
+                due = min(size, burst + int((time.monotonic() - start) * rate))
+                self.wfile.write(body[sent:due])
+                self.wfile.flush()
+                sent = due
+
+
 def stop(pidfile):
     with contextlib.suppress(OSError, ValueError):
         pid = int(Path(pidfile).read_text())
@@ -73,11 +110,11 @@ def stop(pidfile):
                 time.sleep(0.05)
 
 
-def main(command, pidfile_or_port, pidfile=None, exe=None, keydir=None):
+def main(command, pidfile_or_port, pidfile=None, exe=None, keydir=None, versions=None):
     if command == "stop":
         return stop(pidfile_or_port)
     stop(pidfile)
-    Handler.exe, Handler.keydir = Path(exe).read_bytes() if exe else b"", keydir
+    Handler.exe, Handler.keydir, Handler.versions = Path(exe).read_bytes() if exe else b"", keydir, versions
     port = int(pidfile_or_port)
     servers = [ThreadingHTTPServer(("127.0.0.1", port), Handler)]  # bound before the caller goes on
     if keydir:

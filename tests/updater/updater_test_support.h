@@ -22,7 +22,12 @@ inline std::wstring ServerUrl(const std::wstring& path) {
     return L"http://127.0.0.1:" + std::to_wstring(VORNADEL_TEST_HTTP_PORT) + path;
 }
 
-inline std::wstring ServedProgram() { return testing_support::TestBinFolder() + L"\\updater\\standin\\vornadel.exe"; }
+// A fixture program below testbin\updater.
+inline std::wstring TestProgram(const std::wstring& path) {
+    return testing_support::TestBinFolder() + L"\\updater\\" + path;
+}
+// What /soft/updates/Vornadel/ serves, also the stand-in for a running dialer.
+inline std::wstring ServedProgram() { return TestProgram(L"standin\\vornadel.exe"); }
 
 inline std::vector<std::wstring> FilesIn(const fs::path& folder) {
     std::vector<std::wstring> names;
@@ -34,25 +39,25 @@ inline std::vector<std::wstring> FilesIn(const fs::path& folder) {
 
 // The updater's own folder, holding an old dialer.
 struct TempProgramFolder {
-    TempProgramFolder() {
+    explicit TempProgramFolder(const std::wstring& name = L"vornadel-updater")
+        : path(testing_support::TempFolder() + L"\\" + name) {
         fs::remove_all(path, ec);
         fs::create_directories(path);
         std::ofstream(fs::path(File(L"vornadel.exe")), std::ios::binary) << kOldProgram;
     }
     ~TempProgramFolder() { fs::remove_all(path, ec); }
     std::wstring File(const std::wstring& name) const { return path + L"\\" + name; }
-    const std::wstring path = testing_support::TempFolder() + L"\\vornadel-updater";
+    const std::wstring path;
     std::error_code ec;
     static constexpr char kOldProgram[] = "MZ the old dialer";
 };
 
-// A running fixtures/dialer_standin.cpp, testbin\updater\<exe>.
+// A running fixtures/dialer_standin.cpp from the full path exe.
 class Standin {
 public:
     Standin(const std::wstring& exe, bool ignoreClose) {
-        const std::wstring path = L"\"" + testing_support::TestBinFolder() + L"\\updater\\" + exe + L"\"";
         const std::wstring dir = testing_support::TempFolder();
-        process_ = testing_support::StartProgram(path + (ignoreClose ? L" --ignore-close" : L""), dir.c_str());
+        process_ = testing_support::StartProgram(L"\"" + exe + (ignoreClose ? L"\" --ignore-close" : L"\""), dir.c_str());
         const DWORD pid = process_ ? GetProcessId(process_.get()) : 0;
         if (pid && !PumpUntil([&] { return testing_support::FindWindowOf(pid, L"Form", nullptr); }, 15000))
             process_.reset();

@@ -1,0 +1,36 @@
+#include "updater/single_instance.h"
+
+#include "platform/window.h"
+#include "updater/download_window.h"
+
+namespace updater {
+
+namespace {
+// Local\: per log-on session, as the dialer it replaces is.
+const wchar_t kMutexName[] = L"Local\\Vornadel.Updater";
+constexpr DWORD kWaitForWindowMs = 5000;
+}  // namespace
+
+SingleInstance::SingleInstance() : mutex_(CreateMutexW(nullptr, FALSE, kMutexName)) {
+    const DWORD error = GetLastError();
+    // Access denied: it exists, held by an updater running with other rights.
+    first_ = !(error == ERROR_ALREADY_EXISTS || (!mutex_ && error == ERROR_ACCESS_DENIED));
+}
+
+void SingleInstance::ShowRunningInstance() {
+    const DWORD self = GetCurrentProcessId(), start = GetTickCount();
+    do {
+        // The download window; the install window shares its caption but is never shown.
+        for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, plat::kFormClassName, kUpdaterCaption)) != nullptr;) {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(w, &pid);
+            if (pid == self || !IsWindowVisible(w)) continue;
+            if (IsIconic(w)) ShowWindowAsync(w, SW_RESTORE);
+            SetForegroundWindow(GetLastActivePopup(w));
+            return;
+        }
+        Sleep(100);
+    } while (GetTickCount() - start < kWaitForWindowMs);
+}
+
+}  // namespace updater
