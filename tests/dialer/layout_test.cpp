@@ -1,8 +1,11 @@
 #include <windows.h>
 #include <imm.h>
 
+#include <algorithm>
+
 #include "dialer/artwork.h"
 #include "platform/picture_box.h"
+#include "skin/engine.h"
 #include "tests/dialer/dialer_fixture.h"
 #include "tests/dialer/look_support.h"
 
@@ -84,4 +87,146 @@ TEST_F(Look, MainWindowAtTheDisplaysDpiResizedAfterChangesOfDpiAndItsBannerResam
     EXPECT_NEAR(shown[2], outer.right - outer.left, 1);
     EXPECT_NEAR(shown[3], outer.bottom - outer.top, 1);
     ExpectLaidOutAt(form_, other);
+}
+
+namespace {
+
+// What the screen shows of a window, borders included, row by row.
+std::vector<COLORREF> ScreenPixels(HWND hwnd, Rect* where = nullptr) {
+    RECT box{};
+    GetWindowRect(hwnd, &box);
+    const Rect r{box.left, box.top, box.right - box.left, box.bottom - box.top};
+    if (where) *where = r;
+    plat::WindowDC screen(nullptr);
+    plat::UniqueBitmap shot(CreateCompatibleBitmap(screen.get(), r[2], r[3]));
+    plat::UniqueMemDC mem(CreateCompatibleDC(screen.get()));
+    plat::SelectObjectScope keep(mem.get(), shot.get());
+    BitBlt(mem.get(), 0, 0, r[2], r[3], screen.get(), r[0], r[1], SRCCOPY);
+    std::vector<COLORREF> pixels;
+    for (int y = 0; y < r[3]; ++y)
+        for (int x = 0; x < r[2]; ++x) pixels.push_back(GetPixel(mem.get(), x, y));
+    return pixels;
+}
+
+bool Shows(const std::vector<COLORREF>& pixels, COLORREF colour) {
+    return std::find(pixels.begin(), pixels.end(), colour) != pixels.end();
+}
+
+// The banner as painted into a memory DC, row by row.
+std::vector<COLORREF> Printed(HWND box) {
+    RECT r{};
+    GetClientRect(box, &r);
+    plat::UniqueBitmap painted(CreateCompatibleBitmap(plat::WindowDC(nullptr).get(), r.right, r.bottom));
+    plat::UniqueMemDC dc(CreateCompatibleDC(nullptr));
+    plat::SelectObjectScope keep(dc.get(), painted.get());
+    SendMessageW(box, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.get()), PRF_CLIENT);
+    std::vector<COLORREF> pixels;
+    for (int y = 0; y < r.bottom; ++y)
+        for (int x = 0; x < r.right; ++x) pixels.push_back(GetPixel(dc.get(), x, y));
+    return pixels;
+}
+
+// Text and link colours of their own while a test runs, so that each use shows (Wine's text colours are all black).
+struct OwnSchemeColours {
+    const INT which[2] = {COLOR_WINDOWTEXT, COLOR_HOTLIGHT};
+    COLORREF before[2] = {GetSysColor(COLOR_WINDOWTEXT), GetSysColor(COLOR_HOTLIGHT)};
+    OwnSchemeColours() {
+        const COLORREF own[2] = {RGB(1, 2, 3), RGB(4, 5, 6)};
+        SetSysColors(2, which, own);
+    }
+    ~OwnSchemeColours() { SetSysColors(2, which, before); }
+};
+
+bool g_highContrast = false;
+bool HighContrast() { return g_highContrast; }
+
+COLORREF TextColourOf(HWND form, HWND control) {
+    plat::UniqueMemDC dc(CreateCompatibleDC(nullptr));
+    SendMessageW(form, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc.get()), reinterpret_cast<LPARAM>(control));
+    return GetTextColor(dc.get());
+}
+
+}  // namespace
+
+TEST_F(Look, EachLabelJustBeforeItsFieldWhichStaysDrawnOverItAndTabPassesAFocusedBanner) {
+    ASSERT_TRUE(Open());
+    SetForegroundWindow(hwnd_);
+    PumpMessages(200);
+    const int labelOf[][2] = {{IDC_CONNECTION_NAME, IDC_CONNECTION_LABEL}, {IDC_ACCOUNT, IDC_ACCOUNT_LABEL},
+                              {IDC_PASSWORD, IDC_PASSWORD_LABEL}};
+    for (const auto& [field, label] : labelOf) {
+        SCOPED_TRACE(field);
+        EXPECT_EQ(GetWindow(C(field), GW_HWNDPREV), C(label)) << "the label names the field";
+        // The field's left end, under the label's box: its flat border and its own background, not the label's.
+        Rect at{};
+        const std::vector<COLORREF> pixels = ScreenPixels(C(field), &at);
+        const COLORREF inside = GetSysColor(field == IDC_CONNECTION_NAME ? COLOR_SCROLLBAR : COLOR_WINDOW);
+        for (int y = 3; y < at[3] - 3; ++y) {
+            EXPECT_EQ(pixels[y * at[2]], skin::kFlatBorderEnabled) << "row " << y;
+            EXPECT_EQ(pixels[y * at[2] + 3], inside) << "row " << y;
+        }
+        EXPECT_TRUE(Shows(ScreenPixels(C(label)), GetSysColor(COLOR_BTNTEXT))) << "the label's text shows";
+    }
+
+    std::vector<int> order;
+    HWND at = C(IDC_DIAL);
+    for (int i = 0; i < 10; ++i, at = GetNextDlgTabItem(hwnd_, at, FALSE)) order.push_back(GetDlgCtrlID(at));
+    EXPECT_EQ(order, (std::vector<int>{IDC_DIAL, IDC_BANNER, IDC_DISCONNECT, IDC_ABOUT, IDC_PASSWORD, IDC_ACCOUNT,
+                                        IDC_CONNECTION_NAME, IDC_UPDATE, IDC_AUTOSTART, IDC_AUTO_REDIAL}));
+    EXPECT_EQ(at, C(IDC_DIAL));
+
+    // Focused, the banner shows it on its edge and nowhere else.
+    HWND banner = C(IDC_BANNER);
+    const std::vector<COLORREF> plain = Printed(banner);
+    SetFocus(banner);
+    const std::vector<COLORREF> focused = Printed(banner);
+    RECT r{};
+    GetClientRect(banner, &r);
+    int onEdge = 0, inside = 0;
+    for (size_t i = 0; i < plain.size(); ++i) {
+        const int x = static_cast<int>(i) % r.right, y = static_cast<int>(i) / r.right;
+        if (plain[i] == focused[i]) continue;
+        (x == 0 || y == 0 || x == r.right - 1 || y == r.bottom - 1 ? onEdge : inside) += 1;
+    }
+    EXPECT_GT(onEdge, r.right);
+    EXPECT_EQ(inside, 0);
+    SetFocus(C(IDC_DIAL));
+    EXPECT_EQ(Printed(banner), plain);
+}
+
+TEST_F(Look, HighContrastGivesTheSchemesColoursAndPlainButtonsBothWaysAtRunTime) {
+    OwnSchemeColours colours;
+    plat::SetHighContrastQuery(HighContrast);
+    g_highContrast = true;
+    ASSERT_TRUE(Open());
+    ShowAboutWindow();
+    const HWND about = AboutWindowHandle();
+    SetForegroundWindow(hwnd_);
+    const std::pair<HWND, int> aboutLines[] = {
+        {AboutControl(IDC_ABOUT_VERSION), 0}, {AboutControl(IDC_ABOUT_SLOGAN), 1}, {AboutControl(IDC_ABOUT_WEB), 2},
+        {AboutControl(IDC_ABOUT_AUTHOR), 3}, {AboutControl(IDC_ABOUT_MESSENGER), 4}};
+    std::vector<std::vector<COLORREF>> faces;  // of the dial button, at each pass
+    COLORREF skinEdge = CLR_INVALID;
+    for (bool high : {true, false, true}) {
+        SCOPED_TRACE(high ? "high contrast" : "normal");
+        if (high != g_highContrast) {
+            g_highContrast = high;
+            for (HWND form : {hwnd_, about}) SendMessageW(form, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
+        }
+        PumpMessages(150);
+        faces.push_back(ScreenPixels(C(IDC_DIAL)));
+        if (!high) skinEdge = GetPixel(skin::SkinTemplateDC(), 4, 0);
+        for (int id : {IDC_DIAL, IDC_ABOUT})
+            EXPECT_EQ(reinterpret_cast<WNDPROC>(GetWindowLongPtrW(C(id), GWLP_WNDPROC)) == skin::ButtonProc, !high);
+        EXPECT_EQ(reinterpret_cast<WNDPROC>(GetWindowLongPtrW(C(IDC_PASSWORD), GWLP_WNDPROC)) == skin::FlatBorderProc,
+                  !high);
+        EXPECT_EQ(TextColourOf(hwnd_, C(IDC_PASSWORD_LABEL)), GetSysColor(high ? COLOR_WINDOWTEXT : COLOR_BTNTEXT));
+        const COLORREF normal[] = {RGB(0, 0, 0), RGB(0, 0, 255), RGB(0, 0, 255), GetSysColor(COLOR_BTNTEXT),
+                                   GetSysColor(COLOR_BTNTEXT)};
+        for (const auto& [line, i] : aboutLines) {
+            const COLORREF scheme = GetSysColor(i == 2 || i == 3 ? COLOR_HOTLIGHT : COLOR_WINDOWTEXT);
+            EXPECT_EQ(TextColourOf(about, line), high ? scheme : normal[i]) << "About line " << i;
+        }
+    }
+    for (size_t i = 0; i < faces.size(); ++i) EXPECT_EQ(Shows(faces[i], skinEdge), i == 1) << "the skin's pixels, pass " << i;
 }
