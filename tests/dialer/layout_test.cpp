@@ -154,8 +154,14 @@ TEST_F(Look, EachLabelJustBeforeItsFieldWhichStaysDrawnOverItAndTabPassesAFocuse
     PumpMessages(200);
     const int labelOf[][2] = {{IDC_CONNECTION_NAME, IDC_CONNECTION_LABEL}, {IDC_ACCOUNT, IDC_ACCOUNT_LABEL},
                               {IDC_PASSWORD, IDC_PASSWORD_LABEL}};
-    for (const auto& [field, label] : labelOf) {
-        SCOPED_TRACE(field);
+    const int other = Dpi() == 144 ? 96 : 144;
+    for (int i = 0; i < 6; ++i) {
+        const int field = labelOf[i % 3][0], label = labelOf[i % 3][1];
+        SCOPED_TRACE(std::to_string(field) + (i < 3 ? " as opened" : " after a change of DPI"));
+        if (i == 3) {
+            ChangeDpi(hwnd_, 324, 272, other);
+            PumpMessages(100);
+        }
         EXPECT_EQ(GetWindow(C(field), GW_HWNDPREV), C(label)) << "the label names the field";
         // The field's left end, under the label's box: its flat border and its own background, not the label's.
         Rect at{};
@@ -165,7 +171,14 @@ TEST_F(Look, EachLabelJustBeforeItsFieldWhichStaysDrawnOverItAndTabPassesAFocuse
             EXPECT_EQ(pixels[y * at[2]], skin::kFlatBorderEnabled) << "row " << y;
             EXPECT_EQ(pixels[y * at[2] + 3], inside) << "row " << y;
         }
-        EXPECT_TRUE(Shows(ScreenPixels(C(label)), GetSysColor(COLOR_BTNTEXT))) << "the label's text shows";
+        Rect box{};
+        EXPECT_TRUE(Shows(ScreenPixels(C(label), &box), GetSysColor(COLOR_BTNTEXT))) << "the label's text shows";
+        plat::UniqueRegion shape(CreateRectRgn(0, 0, 0, 0));
+        RECT kept{};
+        ASSERT_NE(GetWindowRgn(C(label), shape.get()), ERROR);
+        GetRgnBox(shape.get(), &kept);
+        EXPECT_EQ((Rect{kept.left, kept.top, kept.right, kept.bottom}), (Rect{0, 0, at[0] - box[0], box[3]}))
+            << "all of the label's box up to its field";
     }
 
     std::vector<int> order;
