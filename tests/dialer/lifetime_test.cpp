@@ -117,7 +117,7 @@ TEST_F(InstalledDialer, ExitWithTheAboutWindowOpenLeavesTheNextStartItsOwnWorkin
 // The Restart Manager's close ends the program; a log-off leaves the ending to the system. Both save the fields
 // and dial no more.
 TEST_F(InstalledDialer, SessionEndsSaveTheFieldsAndStopTheDialsAndACloseForTheRestartManagerEndsIt) {
-    for (LPARAM how : {LPARAM{ENDSESSION_CLOSEAPP}, LPARAM{ENDSESSION_LOGOFF}}) {
+    for (const UINT how : {UINT{ENDSESSION_CLOSEAPP}, UINT{ENDSESSION_LOGOFF}}) {
         SCOPED_TRACE(how);
         WriteSettingsFileBytes("[Option]\r\nText1=ADSL\r\nText2=u\r\nText3=p\r\nVornadel2=1\r\n");
         const size_t before = record_.Lines().size();

@@ -41,9 +41,6 @@ TEST_F(Dialer, FieldsTakeNoMoreThanTheSettingsFileGivesBack) {
         SendMessageW(C(id), EM_SETSEL, 1, 1);
         SendMessageW(C(id), EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(std::wstring(70, L'宽').c_str()));
         EXPECT_EQ(Text(id), wide);
-        DWORD caret = 0;
-        SendMessageW(C(id), EM_GETSEL, 0, reinterpret_cast<LPARAM>(&caret));
-        EXPECT_EQ(caret, 63u) << "after what was kept";
     }
     SendMessageW(hwnd_, WM_CLOSE, 0, 0);
     ASSERT_TRUE(Open());

@@ -96,8 +96,9 @@ const struct Row { UINT msg; WPARAM wParam; INT_PTR before[3], after[4]; } kRows
     {WM_TIMER, 1, {2, 40, 0}, {2, 43, 0, 0}}, {WM_TIMER, 4242, {2, 40, 0}, {2, 43, 0, 0}},  // fade step, any timer id
 };
 
-// Another thread's form left alone; each message; a click that destroys the form.
-TEST_F(SkinTest, OtherThreadEachMessageAndItsFadeAndAClickDestroyingTheForm) {
+// Another thread's form left alone; each message, with its fade and with animations off at once (no timer, no
+// blend); a click that destroys the form.
+TEST_F(SkinTest, OtherThreadEachMessageAndItsFadeOrItsImageAtOnceAndAClickDestroyingTheForm) {
     TestForm t(L"拨号");
     const HWND b = t.button;
     std::atomic<HWND> other{nullptr};
@@ -111,43 +112,30 @@ TEST_F(SkinTest, OtherThreadEachMessageAndItsFadeAndAClickDestroyingTheForm) {
     EXPECT_EQ(0, skin::SkinWindow(other) + Prop(other, L"PROCADDR"));
     checked = true;
     thread.join();
-    for (const Row& r : kRows) {
-        SCOPED_TRACE(&r - kRows);
+    plat::SetClientAreaAnimationQuery(Setting);
+    for (bool animate : {true, false}) for (const Row& r : kRows) {
+        SCOPED_TRACE((animate ? "" : "at once, row ") + std::to_string(&r - kRows));
+        g_setting = animate;
         skin::StopFadeTimer(b);
         for (int i = 0; i < 3; ++i) SetPropW(b, kProps[i], reinterpret_cast<HANDLE>(r.before[i]));
+        const long blends = skin::gdi::Snapshot().blends;
         SendMessageW(b, r.msg, r.wParam, MAKELPARAM(5, 5));
-        for (int i = 0; i < 4; ++i) EXPECT_EQ(r.after[i], Prop(b, kProps[i])) << static_cast<char>(kProps[i][0]);
+        const bool atOnce = !animate && r.after[3];
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(atOnce && i % 2 ? 0 : r.after[i], Prop(b, kProps[i])) << static_cast<char>(kProps[i][0]);
+        EXPECT_TRUE(!atOnce || (skin::gdi::Snapshot().blends == blends &&
+                                GetPixel(plat::WindowDC(b, plat::WindowDC::Whole).get(), kW / 2, 3) ==
+                                    StatePixel(b, static_cast<int>(r.after[0]), kW / 2, 3)));
         for (int i = 0; i < 100 && Prop(b, L"TIMERID"); ++i) SendMessageW(b, WM_TIMER, 1, 0);
         EXPECT_TRUE(Prop(b, L"ALPHALEVEL") == 0 || !r.after[3]) << "a started fade ran to its end";
         EXPECT_FALSE(Prop(b, L"TIMERID") || KillTimer(b, 1)) << "no timer left running";
     }
-    // The button's own procedure still made clicks of the mouse and the space key.
-    EXPECT_EQ(2, t.clicks);
+    // The button's own procedure still made clicks of the mouse and the space key, in both passes.
+    EXPECT_EQ(4, t.clicks);
     t.destroyOnClick = true;
     SendMessageW(b, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
     SendMessageW(b, WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
     EXPECT_FALSE(IsWindow(b));
-}
-
-// With animations off, each change that would fade shows its state's image at once: no timer, no blend.
-TEST_F(SkinTest, WithoutAnimationsEachStateShowsAtOnce) {
-    plat::SetClientAreaAnimationQuery(Setting);
-    g_setting = false;
-    TestForm t(L"拨号");
-    const HWND b = t.button;
-    for (const Row& r : kRows) {
-        if (!r.after[3]) continue;  // changes that start no fade
-        SCOPED_TRACE(&r - kRows);
-        for (int i = 0; i < 3; ++i) SetPropW(b, kProps[i], reinterpret_cast<HANDLE>(r.before[i]));
-        const skin::gdi::Counts before = skin::gdi::Snapshot();
-        SendMessageW(b, r.msg, r.wParam, MAKELPARAM(5, 5));
-        EXPECT_EQ(r.after[0], Prop(b, L"OLDSTATE"));
-        EXPECT_EQ(0, Prop(b, L"ALPHALEVEL") + Prop(b, L"TIMERID"));
-        EXPECT_FALSE(KillTimer(b, 1));
-        EXPECT_EQ(before.blends, skin::gdi::Snapshot().blends);
-        EXPECT_EQ(StatePixel(b, static_cast<int>(r.after[0]), kW / 2, 3),
-                  GetPixel(plat::WindowDC(b, plat::WindowDC::Whole).get(), kW / 2, 3));
-    }
 }
 
 // A high-contrast scheme gets plain system controls: at attach, on activation, and switched at run time both ways
