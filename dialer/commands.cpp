@@ -29,7 +29,7 @@ DWORD StartRasdial(const std::wstring& cmdline, plat::UniqueHandle* process) {
 
 DWORD StartDisconnect(const std::wstring& entry) { return StartRasdial(DisconnectCommandLine(entry), nullptr); }
 
-plat::LinkState LinkState(const std::wstring& entry) { return g_linkStateQuery(entry); }
+plat::LinkState QueryLinkState(const std::wstring& entry) { return g_linkStateQuery(entry); }
 void SetLinkStateQuery(LinkStateQuery query) { g_linkStateQuery = query ? query : plat::RasEntryLinkState; }
 
 void DialProcesses::SetTimeLimit(DWORD ms) { g_timeLimitMs = ms; }

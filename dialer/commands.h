@@ -25,7 +25,7 @@ DWORD StartDisconnect(const std::wstring& entry);
 
 // Whether the connection of a phone-book entry is up, as the re-dial asks
 // it before it dials (plat::RasEntryLinkState).
-plat::LinkState LinkState(const std::wstring& entry);
+plat::LinkState QueryLinkState(const std::wstring& entry);
 // Tests only: the question goes here instead; null puts the system's back.
 using LinkStateQuery = plat::LinkState (*)(const std::wstring& entry);
 void SetLinkStateQuery(LinkStateQuery query);

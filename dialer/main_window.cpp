@@ -533,7 +533,7 @@ void MainWindow::OnAutoRedialClick() {
 // password on a command line, every few seconds while it is.
 void MainWindow::OnRedialTimer() {
     if (dials_.Running() != 0) return;
-    if (LinkState(Text(IDC_CONNECTION_NAME)) == plat::LinkState::Up) return;
+    if (QueryLinkState(Text(IDC_CONNECTION_NAME)) == plat::LinkState::Up) return;
     StartDial();
 }
 

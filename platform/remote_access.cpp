@@ -11,13 +11,14 @@ namespace plat {
 
 namespace {
 
-using EnumConnectionsFn = DWORD(WINAPI*)(RASCONNW*, DWORD*, DWORD*);
-using GetConnectStatusFn = DWORD(WINAPI*)(HRASCONN, RASCONNSTATUSW*);
+using EnumConnectionsFn = RasEnumConnectionsFunction;
+using GetConnectStatusFn = RasGetConnectStatusFunction;
 
 struct RasApi {
     EnumConnectionsFn enumConnections = nullptr;
     GetConnectStatusFn getConnectStatus = nullptr;
 };
+RasApi g_replaced;
 
 template <typename Fn>
 Fn Export(HMODULE module, const char* name) {
@@ -28,6 +29,7 @@ Fn Export(HMODULE module, const char* name) {
 // planted beside the program or in the current folder is never run. Kept
 // for the rest of the run once loaded.
 const RasApi& Api() {
+    if (g_replaced.enumConnections) return g_replaced;
     static const RasApi api = [] {
         RasApi a;
         wchar_t folder[MAX_PATH];
@@ -48,6 +50,10 @@ bool SameEntryName(const wchar_t* a, const std::wstring& b) {
 }
 
 }  // namespace
+
+void SetRasFunctions(RasEnumConnectionsFunction enumConnections, RasGetConnectStatusFunction getConnectStatus) {
+    g_replaced = {enumConnections, getConnectStatus};
+}
 
 LinkState RasEntryLinkState(const std::wstring& entry) {
     const RasApi& api = Api();

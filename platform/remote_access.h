@@ -2,7 +2,14 @@
 // library (rasapi32.dll) is loaded from the system folder on the first
 // question, never before: most starts never ask.
 #pragma once
+#include <windows.h>
+
 #include <string>
+
+// The remote-access records, as <ras.h> declares them.
+struct tagRASCONNW;
+struct tagRASCONNSTATUSW;
+struct HRASCONN__;
 
 namespace plat {
 
@@ -12,5 +19,11 @@ enum class LinkState { Up, Down, Unknown };
 // is fully connected; Down when the service lists none that is; Unknown when
 // the service cannot be asked or does not answer.
 LinkState RasEntryLinkState(const std::wstring& entry);
+
+// Tests only: the two calls of the service's library (RasEnumConnectionsW,
+// RasGetConnectStatusW) in place of the system's; nulls put those back.
+using RasEnumConnectionsFunction = DWORD(WINAPI*)(tagRASCONNW*, DWORD*, DWORD*);
+using RasGetConnectStatusFunction = DWORD(WINAPI*)(HRASCONN__*, tagRASCONNSTATUSW*);
+void SetRasFunctions(RasEnumConnectionsFunction enumConnections, RasGetConnectStatusFunction getConnectStatus);
 
 }  // namespace plat
