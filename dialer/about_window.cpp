@@ -6,6 +6,7 @@
 #include "platform/controls.h"
 #include "platform/dpi.h"
 #include "platform/process.h"
+#include "platform/system_settings.h"
 #include "platform/units.h"
 #include "platform/window.h"
 
@@ -65,8 +66,14 @@ protected:
             layout_.OnDpiChanged(wParam, lParam);
             return 0;
         case WM_SYSCOLORCHANGE:
+        case WM_SETTINGCHANGE:  // high contrast on or off
             RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
             break;
+        case WM_ENDSESSION:
+            // Asked by the Restart Manager to end: also when it is the
+            // program's last window.
+            if (wParam && (lParam & ENDSESSION_CLOSEAPP)) PostQuitMessage(0);
+            return 0;
         default:
             break;
         }
@@ -105,12 +112,15 @@ private:
     }
 
     LRESULT OnCtlColorStatic(HDC dc, HWND control) {
+        const int id = GetDlgCtrlID(control);
         COLORREF text = GetSysColor(COLOR_BTNTEXT);
-        switch (GetDlgCtrlID(control)) {
-        case IDC_ABOUT_VERSION: text = kBlack; break;
-        case IDC_ABOUT_SLOGAN:
-        case IDC_ABOUT_WEB: text = kBlue; break;
-        default: break;
+        if (plat::HighContrastOn()) {
+            // The scheme's colours, the two lines that open something as links.
+            text = GetSysColor(id == IDC_ABOUT_WEB || id == IDC_ABOUT_AUTHOR ? COLOR_HOTLIGHT : COLOR_WINDOWTEXT);
+        } else if (id == IDC_ABOUT_VERSION) {
+            text = kBlack;
+        } else if (id == IDC_ABOUT_SLOGAN || id == IDC_ABOUT_WEB) {
+            text = kBlue;
         }
         SetTextColor(dc, text);
         SetBkColor(dc, GetSysColor(COLOR_BTNFACE));

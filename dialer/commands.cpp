@@ -19,21 +19,27 @@ std::wstring DisconnectCommandLine(const std::wstring& entry) {
 
 namespace {
 DWORD g_timeLimitMs = kDialTimeLimitMs;
+LinkStateQuery g_linkStateQuery = plat::RasEntryLinkState;
+
+// rasdial is a console program: no console window is made for it at all.
+DWORD StartRasdial(const std::wstring& cmdline, plat::UniqueHandle* process) {
+    return plat::StartProcess(cmdline, SW_HIDE, {}, process, CREATE_NO_WINDOW);
+}
 }  // namespace
+
+DWORD StartDisconnect(const std::wstring& entry) { return StartRasdial(DisconnectCommandLine(entry), nullptr); }
+
+plat::LinkState QueryLinkState(const std::wstring& entry) { return g_linkStateQuery(entry); }
+void SetLinkStateQuery(LinkStateQuery query) { g_linkStateQuery = query ? query : plat::RasEntryLinkState; }
 
 void DialProcesses::SetTimeLimit(DWORD ms) { g_timeLimitMs = ms; }
 
 DWORD DialProcesses::Start(const std::wstring& cmdline) {
     Reap();
     plat::UniqueHandle process;
-    const DWORD error = plat::StartProcess(cmdline, SW_HIDE, {}, &process);
+    const DWORD error = StartRasdial(cmdline, &process);
     if (error == 0) dials_.push_back({std::move(process), GetTickCount()});
     return error;
-}
-
-bool DialProcesses::StartIfIdle(const std::wstring& cmdline) {
-    if (Running() != 0) return false;
-    return Start(cmdline) == 0;
 }
 
 void DialProcesses::Reap() {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/handles.h"
+#include "platform/remote_access.h"
 
 namespace dialer {
 
@@ -18,17 +19,27 @@ std::wstring DisconnectCommandLine(const std::wstring& entry);
 
 extern const wchar_t kUpdaterCommandLine[];  // "update.exe"
 
+// Starts the disconnect command line, as the dials start: hidden, without a
+// console. Returns 0 or the Win32 error.
+DWORD StartDisconnect(const std::wstring& entry);
+
+// Whether the connection of a phone-book entry is up, as the re-dial asks
+// it before it dials (plat::RasEntryLinkState).
+plat::LinkState QueryLinkState(const std::wstring& entry);
+// Tests only: the question goes here instead; null puts the system's back.
+using LinkStateQuery = plat::LinkState (*)(const std::wstring& entry);
+void SetLinkStateQuery(LinkStateQuery query);
+
 // The dial processes this program started and that may still be running.
-// A hung rasdial (one waiting for input on its hidden console, say) must not
-// be joined by a new one on every re-dial tick, nor live for ever.
+// A hung rasdial must not be joined by another dial of ours, nor live for
+// ever.
 constexpr DWORD kDialTimeLimitMs = 120000;
 
 class DialProcesses {
 public:
-    // Starts a dial at once and keeps its process. Returns 0 or the Win32 error.
+    // Starts a dial (hidden, without a console) and keeps its process.
+    // Returns 0 or the Win32 error.
     DWORD Start(const std::wstring& cmdline);
-    // Starts a dial only when none of ours is still running.
-    bool StartIfIdle(const std::wstring& cmdline);
     // Forgets the dials that ended and ends those running longer than the limit.
     void Reap();
     size_t Running();

@@ -14,6 +14,7 @@
 #include "platform/module_path.h"
 #include "platform/picture_box.h"
 #include "platform/process.h"
+#include "platform/system_settings.h"
 #include "platform/text.h"
 #include "platform/units.h"
 #include "skin/skin.h"
@@ -31,6 +32,7 @@ const wchar_t kTitleProgram[] = L"ADSLZembrel";
 const wchar_t kBalloonNoAccount[] = L"你还没有填写上网帐号和密码哦！";
 const wchar_t kBalloonDialling[] = L"正在自动拨号中，请稍后......";
 const wchar_t kBalloonDisconnected[] = L"宽带连接已断开";
+const wchar_t kBalloonStillDialling[] = L"上次拨号还没有结束，请稍后再试。";
 const wchar_t kUpdaterStartFailed[] = L"无法启动升级程序 update.exe";
 const wchar_t kUpdaterNotFoundHint[] = L"\n请确认它与本程序在同一文件夹中。";
 const wchar_t kUpdaterMissingTitle[] = L"提示";
@@ -68,13 +70,14 @@ std::wstring UpdaterStartFailure(DWORD error) {
 
 UINT ShowMainWindowMessage() { return RegisterWindowMessageW(L"Vornadel.ShowMainWindow"); }
 
-MainWindow* MainWindow::Create() {
+MainWindow* MainWindow::Create(plat::UniqueHandle instanceLock) {
     // Laid out at the DPI of the monitor its fixed place is on.
     const plat::FormPlace place = plat::PlaceForm({kClientLeft, kClientTop, kClientWidth, kClientHeight}, kFormStyle);
     auto* form = static_cast<MainWindow*>(
         OpenForm(std::unique_ptr<MainWindow>(new MainWindow(place.dpi)), {kMainCaption, kFormStyle, 0, place.outer}));
     if (!form) return nullptr;
     HWND hwnd = form->hwnd();
+    form->instanceLock_ = std::move(instanceLock);
     form->taskbarCreatedMessage_ = RegisterWindowMessageW(L"TaskbarCreated");
     form->showMainWindowMessage_ = ShowMainWindowMessage();
     form->OnLoad();
@@ -116,14 +119,16 @@ bool MainWindow::CreateControls() {
 
     HWND frame = plat::CreateFrame(me, {480, 1680, 3735, 1215}, IDC_FIELDS_FRAME);
     if (!frame) return false;
-    // The fields come first inside the frame: above the labels, whose boxes
-    // reach under their left ends, and ahead of them in the tab order.
-    CreateControl(frame, L"Edit", L"", edit | ES_PASSWORD, WS_EX_CLIENTEDGE, {1080, 825, 2535, 315}, IDC_PASSWORD);
-    CreateControl(frame, L"Edit", L"", edit, WS_EX_CLIENTEDGE, {1080, 465, 2535, 315}, IDC_ACCOUNT);
-    CreateControl(frame, L"Edit", L"宽带连接", edit, WS_EX_CLIENTEDGE, {1080, 120, 2535, 315}, IDC_CONNECTION_NAME);
+    // Each label just before its field: screen readers name a field after
+    // the label above it in this order. The fields keep their tab order
+    // (password, account, name); ShapeLabels keeps them drawn over the
+    // labels' boxes, which reach under their left ends.
     CreateControl(frame, L"Static", L"密    码：", shown, 0, {120, 870, 1215, 255}, IDC_PASSWORD_LABEL);
+    CreateControl(frame, L"Edit", L"", edit | ES_PASSWORD, WS_EX_CLIENTEDGE, {1080, 825, 2535, 315}, IDC_PASSWORD);
     CreateControl(frame, L"Static", L"用 户 名：", shown, 0, {120, 510, 1215, 255}, IDC_ACCOUNT_LABEL);
+    CreateControl(frame, L"Edit", L"", edit, WS_EX_CLIENTEDGE, {1080, 465, 2535, 315}, IDC_ACCOUNT);
     CreateControl(frame, L"Static", L"连接名称：", shown, 0, {120, 150, 1215, 255}, IDC_CONNECTION_LABEL);
+    CreateControl(frame, L"Edit", L"宽带连接", edit, WS_EX_CLIENTEDGE, {1080, 120, 2535, 315}, IDC_CONNECTION_NAME);
 
     CreateControl(me, L"Button", L"升 级", button, 0, {2400, 3600, 975, 375}, IDC_UPDATE);
     CreateControl(me, L"Button", L"开机自动拨号", shown | tab | BS_AUTOCHECKBOX, 0, {720, 3000, 1455, 255},
@@ -141,14 +146,18 @@ bool MainWindow::CreateControls() {
                    IDC_SEPARATOR})
         if (!Control(id)) return false;
 
-    for (int id : {IDC_CONNECTION_NAME, IDC_ACCOUNT, IDC_PASSWORD, IDC_AUTOSTART_FLAG, IDC_REDIAL_FLAG})
-        SendMessageW(Control(id), EM_SETLIMITTEXT, 0, 0);  // no limit of their own
+    // The connection fields take what the settings file gives back
+    // (KeepStorableLength); the flag fields have no limit of their own.
+    for (int id : {IDC_CONNECTION_NAME, IDC_ACCOUNT, IDC_PASSWORD})
+        SendMessageW(Control(id), EM_SETLIMITTEXT, kMaxValueBytes, 0);
+    for (int id : {IDC_AUTOSTART_FLAG, IDC_REDIAL_FLAG}) SendMessageW(Control(id), EM_SETLIMITTEXT, 0, 0);
     SendMessageW(Control(IDC_PASSWORD), EM_SETPASSWORDCHAR, L'*', 0);
     // A password is typed letter by letter: no input method composition.
     ImmAssociateContext(Control(IDC_PASSWORD), nullptr);
 
     layout_.SetFont({Control(IDC_CONNECTION_LABEL), Control(IDC_ACCOUNT_LABEL), Control(IDC_PASSWORD_LABEL)}, 105, kLabelFontFace,
                     GB2312_CHARSET);
+    ShapeLabels();
 
     CreateToolTips();
     return true;
@@ -183,8 +192,39 @@ void MainWindow::CreateToolTips() {
     }
 }
 
+// A label above its field in z-order would paint over the field's left end:
+// its window leaves out the fields, which so stay drawn over the labels.
+void MainWindow::ShapeLabels() {
+    for (int label : {IDC_CONNECTION_LABEL, IDC_ACCOUNT_LABEL, IDC_PASSWORD_LABEL}) {
+        HWND hwnd = Control(label);
+        RECT box{};
+        GetWindowRect(hwnd, &box);
+        plat::UniqueRegion shape(CreateRectRgn(0, 0, box.right - box.left, box.bottom - box.top));
+        for (int field : {IDC_CONNECTION_NAME, IDC_ACCOUNT, IDC_PASSWORD}) {
+            RECT r{};
+            GetWindowRect(Control(field), &r);
+            OffsetRect(&r, -box.left, -box.top);
+            plat::UniqueRegion cut(CreateRectRgnIndirect(&r));
+            if (shape && cut) CombineRgn(shape.get(), shape.get(), cut.get(), RGN_DIFF);
+        }
+        // The window owns a region it took.
+        if (shape && SetWindowRgn(hwnd, shape.get(), TRUE)) shape.release();
+    }
+}
+
 LRESULT MainWindow::OnCtlColor(UINT msg, HDC dc, HWND control) {
     const int id = GetDlgCtrlID(control);
+    // A high-contrast scheme's colours throughout.
+    if (plat::HighContrastOn()) {
+        if (msg == WM_CTLCOLORSTATIC &&
+            (id == IDC_CONNECTION_LABEL || id == IDC_ACCOUNT_LABEL || id == IDC_PASSWORD_LABEL)) {
+            SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+            SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+            return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+        }
+        if (msg != WM_CTLCOLORSTATIC || id != IDC_SEPARATOR)
+            return Default(msg, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control));
+    }
     if (msg == WM_CTLCOLOREDIT && id == IDC_CONNECTION_NAME) {
         // The connection name sits on the scroll-bar colour.
         SetBkColor(dc, GetSysColor(COLOR_SCROLLBAR));
@@ -245,7 +285,21 @@ void MainWindow::SetChecked(int id, bool on) {
     if (id == IDC_AUTO_REDIAL) OnAutoRedialClick();
 }
 
-void MainWindow::StartDial() { dials_.Start(DialCommandLine(Text(IDC_CONNECTION_NAME), Text(IDC_ACCOUNT), Text(IDC_PASSWORD))); }
+void MainWindow::StartDial() {
+    if (dials_.Start(DialCommandLine(Text(IDC_CONNECTION_NAME), Text(IDC_ACCOUNT), Text(IDC_PASSWORD))) == 0)
+        dialWatchTimer_.SetEnabled(hwnd(), true);
+}
+
+void MainWindow::StopTimers() {
+    redialTimer_.SetEnabled(hwnd(), false);
+    trayRetryTimer_.SetEnabled(hwnd(), false);
+    dialWatchTimer_.SetEnabled(hwnd(), false);
+}
+
+void MainWindow::LeaveTray() {
+    DeleteTrayIcon();
+    instanceLock_.reset();
+}
 
 void MainWindow::StartTrayRetry() {
     trayRetriesLeft_ = kTrayRetryCount;
@@ -277,7 +331,36 @@ void MainWindow::ShowStartUpBalloon(const wchar_t* text) {
         pendingBalloon_ = text;
 }
 
+// A field holds no more than the settings file gives back, so that nothing
+// is cut off unseen at the next start: what was just typed or pasted beyond
+// that is dropped, as at any field's length limit. True when it cut.
+bool MainWindow::KeepStorableLength(int id) {
+    const std::wstring text = Text(id);
+    if (StoredBytes(text) <= kMaxValueBytes) return false;
+    HWND edit = Control(id);
+    DWORD start = 0, end = 0;
+    SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    // The new text ends at the caret: cut there, or else at the end.
+    const size_t caret = end < text.size() ? end : text.size();
+    const std::wstring tail = text.substr(caret);
+    const size_t tailBytes = StoredBytes(tail);
+    size_t kept;
+    std::wstring fitted;
+    if (tailBytes <= kMaxValueBytes) {
+        kept = StorablePrefix(text.substr(0, caret), kMaxValueBytes - tailBytes);
+        fitted = text.substr(0, kept) + tail;
+    } else {
+        kept = StorablePrefix(text, kMaxValueBytes);
+        fitted = text.substr(0, kept);
+    }
+    SetText(id, fitted);  // its change notification checks the rest
+    SendMessageW(edit, EM_SETSEL, kept, kept);
+    MessageBeep(MB_OK);
+    return true;
+}
+
 void MainWindow::OnFieldChange(int id) {
+    if (KeepStorableLength(id)) return;
     const int index = id - IDC_CONNECTION_NAME;
     if (StorableInSettings(Text(id))) {
         unstorableWarned_[index] = false;
@@ -288,7 +371,7 @@ void MainWindow::OnFieldChange(int id) {
     ShowBalloon(hwnd(), std::wstring(kFieldNames[index]) + kUnstorableWhileTyping, kTitlePrompt, NIIF_WARNING);
 }
 
-void MainWindow::SaveConnectionFields() {
+std::wstring MainWindow::SaveConnectionFields() {
     const wchar_t* const keys[] = {L"Text1", L"Text2", L"Text3"};
     std::wstring unstorable;
     for (int i = 0; i < 3; ++i) {
@@ -298,7 +381,7 @@ void MainWindow::SaveConnectionFields() {
         if (!unstorable.empty()) unstorable += L"、";
         unstorable += kFieldNames[i];
     }
-    if (!unstorable.empty()) ShowBalloon(hwnd(), unstorable + kUnstorableOnSave, kTitlePrompt, NIIF_WARNING);
+    return unstorable;
 }
 
 void MainWindow::OnLoad() {
@@ -334,17 +417,34 @@ void MainWindow::OnLoad() {
 }
 
 void MainWindow::OnUnload() {
-    SaveConnectionFields();
-    DeleteTrayIcon();
+    const std::wstring unstorable = SaveConnectionFields();
+    StopTimers();
+    LeaveTray();
+    // Said in a box: a balloon would go with the icon at once.
+    if (unstorable.empty()) return;
+    ModalScope modal(*this, ModalScope::Dialog);
+    MessageBoxW(hwnd(), (unstorable + kUnstorableOnSave).c_str(), kTitlePrompt, MB_OK | MB_ICONWARNING);
 }
 
 void MainWindow::Unload() {
     if (unloaded_) return;
     unloaded_ = true;
     OnUnload();
-    redialTimer_.SetEnabled(hwnd(), false);
-    trayRetryTimer_.SetEnabled(hwnd(), false);
     DestroyWindow(hwnd());
+}
+
+// Nothing here may wait for the user: the session or the program is ending.
+void MainWindow::OnEndSession(bool ending, LPARAM how) {
+    if (!ending) return;
+    if (!unloaded_) {
+        unloaded_ = true;
+        SaveConnectionFields();
+        StopTimers();
+        LeaveTray();
+    }
+    // The Restart Manager (installers, updates) asks the program to end and
+    // waits for it; at a log-off the system ends it by itself.
+    if (how & ENDSESSION_CLOSEAPP) PostQuitMessage(0);
 }
 
 void MainWindow::OnResize(WPARAM sizeType) {
@@ -389,13 +489,18 @@ void MainWindow::OnTrayNotify(UINT mouseMessage) {
     }
 }
 
+// Never two dials of ours at once.
 void MainWindow::OnDialClick() {
+    if (dials_.Running() != 0) {
+        ShowBalloon(hwnd(), kBalloonStillDialling, kTitleProgram, kInfoFlag);
+        return;
+    }
     StartDial();
     ShowBalloon(hwnd(), kBalloonDialling, kTitleProgram, kInfoFlag);
 }
 
 void MainWindow::OnDisconnectClick() {
-    plat::StartProcess(DisconnectCommandLine(Text(IDC_CONNECTION_NAME)), SW_HIDE);
+    StartDisconnect(Text(IDC_CONNECTION_NAME));
     ShowBalloon(hwnd(), kBalloonDisconnected, kTitleProgram, kInfoFlag);
 }
 
@@ -423,10 +528,18 @@ void MainWindow::OnAutoRedialClick() {
     WriteIni(kSettingsSection, L"Vornadel2", on ? L"1" : L"0");
 }
 
-// Re-dials only when the last dial has ended: a hung rasdial is not joined
-// by a new one every tick (it is ended after its time limit).
+// Re-dials only when the last dial has ended (a hung one is ended by its
+// time limit) and the link is not known to be up: no process, and no
+// password on a command line, every few seconds while it is.
 void MainWindow::OnRedialTimer() {
-    dials_.StartIfIdle(DialCommandLine(Text(IDC_CONNECTION_NAME), Text(IDC_ACCOUNT), Text(IDC_PASSWORD)));
+    if (dials_.Running() != 0) return;
+    if (QueryLinkState(Text(IDC_CONNECTION_NAME)) == plat::LinkState::Up) return;
+    StartDial();
+}
+
+void MainWindow::OnDialWatchTimer() {
+    // Counting them ends those past their time limit.
+    if (dials_.Running() == 0) dialWatchTimer_.SetEnabled(hwnd(), false);
 }
 
 void MainWindow::OnCommand(int id, int code) {
@@ -473,6 +586,7 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_TIMER:
         if (wParam == kRedialTimerId && redialTimer_.Enabled()) OnRedialTimer();
         if (wParam == kTrayRetryTimerId && trayRetryTimer_.Enabled()) OnTrayRetryTimer();
+        if (wParam == kDialWatchTimerId && dialWatchTimer_.Enabled()) OnDialWatchTimer();
         return 0;
     case WM_SIZE:
         OnResize(wParam);
@@ -485,8 +599,13 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         if (toolTip_) SendMessageW(toolTip_, WM_SYSCOLORCHANGE, wParam, lParam);
         RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
         break;
+    case WM_SETTINGCHANGE:
+        // High contrast on or off: the skin has followed; the colours follow here.
+        RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
+        break;
     case WM_DPICHANGED:
         layout_.OnDpiChanged(wParam, lParam);
+        ShapeLabels();
         ReloadTrayIcon(HIWORD(wParam));
         return 0;
     case WM_ACTIVATE:
@@ -499,11 +618,8 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         Unload();
         return 0;
     case WM_ENDSESSION:
-        // Logging off ends the process without WM_CLOSE; save like a close.
-        if (wParam && !unloaded_) {
-            unloaded_ = true;
-            OnUnload();
-        }
+        // Ends come this way without WM_CLOSE; saved like a close.
+        OnEndSession(wParam != FALSE, lParam);
         return 0;
     default:
         break;

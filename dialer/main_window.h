@@ -49,6 +49,10 @@ constexpr UINT kRedialInterval = 3000;
 constexpr UINT_PTR kTrayRetryTimerId = 2;
 constexpr UINT kTrayRetryInterval = 1000;
 constexpr int kTrayRetryCount = 120;
+// While a dial of ours runs, its time limit is checked this often, whether
+// or not auto re-dial is on.
+constexpr UINT_PTR kDialWatchTimerId = 3;
+constexpr UINT kDialWatchInterval = 1000;
 
 // Posted to a running dialer's main window by a second start of the program:
 // show yourself.
@@ -59,14 +63,16 @@ extern const wchar_t kMainCaption[];
 class MainWindow : public plat::Window {
 public:
     // Creates the window and its controls, runs OnLoad and shows the
-    // window unless the start-up dial hid it. The window owns the object.
-    static MainWindow* Create();
+    // window unless the start-up dial hid it. The window owns the object,
+    // and the single-instance lock given, which it lets go when it unloads.
+    static MainWindow* Create(plat::UniqueHandle instanceLock = {});
 
     HWND Control(int id) const;
     HMENU PopupMenu() const { return trayMenu_.get(); }
     // The tooltip control of the three fields and the start-with-Windows box.
     HWND ToolTip() const { return toolTip_; }
     bool RedialTimerEnabled() const { return redialTimer_.Enabled(); }
+    bool DialWatchTimerEnabled() const { return dialWatchTimer_.Enabled(); }
 
     // Unloads the window as closing it does: saves and removes the tray icon.
     void Unload();
@@ -83,6 +89,7 @@ private:
     LRESULT OnCtlColor(UINT msg, HDC dc, HWND control);
     void OnActivate(WPARAM wParam);
     void RestoreFocus();
+    void ShapeLabels();
 
     // Handlers of the buttons, boxes, menu items and timers.
     void OnLoad();
@@ -96,6 +103,8 @@ private:
     void OnAutostartClick();
     void OnAutoRedialClick();
     void OnRedialTimer();
+    void OnDialWatchTimer();
+    void OnEndSession(bool ending, LPARAM how);
     void OnShowClick();
     void OnExitClick() { Unload(); }
 
@@ -107,12 +116,19 @@ private:
     void SetChecked(int id, bool on);
     void RestoreFromTray();
     void StartDial();
+    void StopTimers();
+    // Lets go of the tray icon and the single-instance lock: a new start
+    // may take over from here.
+    void LeaveTray();
     void StartTrayRetry();
     void OnTrayRetryTimer();
     void OnTrayIconShown();
     void ShowStartUpBalloon(const wchar_t* text);
     void OnFieldChange(int id);
-    void SaveConnectionFields();
+    bool KeepStorableLength(int id);
+    // Names of the fields the code page could not store, joined; empty when
+    // all were stored as they are.
+    std::wstring SaveConnectionFields();
 
     plat::UniqueMenu trayMenu_;
     const int dpi_;  // the DPI it opens at
@@ -125,6 +141,8 @@ private:
     UINT showMainWindowMessage_ = 0;
     DialProcesses dials_;
     plat::WindowTimer trayRetryTimer_{kTrayRetryTimerId, kTrayRetryInterval};
+    plat::WindowTimer dialWatchTimer_{kDialWatchTimerId, kDialWatchInterval};
+    plat::UniqueHandle instanceLock_;
     int trayRetriesLeft_ = 0;
     // The start-up dial hides the window and shows its balloon only once
     // there is a tray icon to come back by.

@@ -10,7 +10,6 @@ const wchar_t kSettingsSection[] = L"Option";
 
 namespace {
 const char kSettingsFile[] = "list.ini";
-constexpr size_t kMaxValueBytes = 127;
 constexpr size_t kMaxStoredChars = 128;
 // Roomy enough for any value WriteIni stores (128 double-byte characters and
 // a pair of quotes), so the profile functions never cut inside the quotes.
@@ -61,6 +60,23 @@ bool StorableInSettings(const std::wstring& value) {
     const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, value.data(), static_cast<int>(value.size()),
                                       nullptr, 0, nullptr, &usedDefault);
     return n > 0 && !usedDefault;
+}
+
+size_t StoredBytes(const std::wstring& value) {
+    if (value.empty()) return 0;
+    return static_cast<size_t>(
+        WideCharToMultiByte(CP_ACP, 0, value.data(), static_cast<int>(value.size()), nullptr, 0, nullptr, nullptr));
+}
+
+size_t StorablePrefix(const std::wstring& value, size_t maxBytes) {
+    size_t chars = 0, bytes = 0;
+    while (chars < value.size()) {
+        const size_t n = IS_HIGH_SURROGATE(value[chars]) && chars + 1 < value.size() ? 2 : 1;
+        bytes += StoredBytes(value.substr(chars, n));
+        if (bytes > maxBytes) break;
+        chars += n;
+    }
+    return chars;
 }
 
 }  // namespace dialer

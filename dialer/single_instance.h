@@ -3,6 +3,8 @@
 #pragma once
 #include <windows.h>
 
+#include <utility>
+
 #include "platform/handles.h"
 
 namespace dialer {
@@ -15,6 +17,10 @@ public:
     // Brings the running dialer's main window to the front (out of the tray).
     // Waits a few seconds for a dialer that is still starting up.
     void ShowRunningInstance() const;
+    // The lock itself, for the main window to hold while it lives: a dialer
+    // whose main window has gone (its About window still open) is no longer
+    // the one running.
+    plat::UniqueHandle TakeLock() { return std::move(mutex_); }
 
 private:
     plat::UniqueHandle mutex_;

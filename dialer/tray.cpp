@@ -1,5 +1,6 @@
 #include "dialer/tray.h"
 
+#include "dialer/resource.h"
 #include "platform/dpi.h"
 #include "platform/handles.h"
 
@@ -16,11 +17,15 @@ bool g_iconShown = false;
 ShellNotifyIconFunction g_shellNotifyIcon = &Shell_NotifyIconW;
 std::wstring g_iconFile;
 
-// The icon at the size the notification area shows at a DPI.
+// The icon at the size the notification area shows at a DPI. Without a
+// readable icon file the program's own icon stands in: never an empty place.
 void LoadTrayIcon(int dpi) {
     const int cx = plat::SystemMetricAt(SM_CXSMICON, dpi), cy = plat::SystemMetricAt(SM_CYSMICON, dpi);
-    g_trayIcon.reset(static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), g_iconFile.c_str(), IMAGE_ICON, cx, cy,
-                                                   LR_LOADFROMFILE | LR_LOADMAP3DCOLORS)));
+    HINSTANCE module = GetModuleHandleW(nullptr);
+    g_trayIcon.reset(static_cast<HICON>(
+        LoadImageW(module, g_iconFile.c_str(), IMAGE_ICON, cx, cy, LR_LOADFROMFILE | LR_LOADMAP3DCOLORS)));
+    if (!g_trayIcon)
+        g_trayIcon.reset(static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(IDI_VORNADEL), IMAGE_ICON, cx, cy, 0)));
     g_trayData.hIcon = g_trayIcon.get();
 }
 
@@ -57,7 +62,6 @@ void SetHeader(HWND window, UINT flags) {
 bool AddTrayIcon(HWND window, const std::wstring& iconFile, const std::wstring& tip) {
     SetHeader(window, NIF_MESSAGE | NIF_ICON | NIF_TIP);
     g_trayData.uCallbackMessage = kTrayCallbackMessage;
-    // A missing or unreadable file leaves no icon; the entry is added all the same.
     g_iconFile = iconFile;
     LoadTrayIcon(plat::LayoutDpiOf(window));
     StoreText(g_trayData.szTip, tip);

@@ -89,6 +89,14 @@ void Draw(HWND hwnd, HDC dc) {
     BitBlt(dc, 0, 0, size.cx, size.cy, mem.get(), 0, 0, SRCCOPY);
 }
 
+// A tab stop shows where the keyboard is: a focus rectangle on the picture.
+void DrawFocus(HWND hwnd, HDC dc) {
+    if (GetFocus() != hwnd) return;
+    RECT client;
+    GetClientRect(hwnd, &client);
+    DrawFocusRect(dc, &client);
+}
+
 LRESULT CALLBACK PictureBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_NCCREATE:
@@ -104,14 +112,20 @@ LRESULT CALLBACK PictureBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     case WM_PAINT: {
         PaintDC dc(hwnd);
         Draw(hwnd, dc.get());
+        DrawFocus(hwnd, dc.get());
         return 0;
     }
     case WM_PRINTCLIENT: {
         const int saved = SaveDC(reinterpret_cast<HDC>(wParam));
         Draw(hwnd, reinterpret_cast<HDC>(wParam));
         RestoreDC(reinterpret_cast<HDC>(wParam), saved);
+        DrawFocus(hwnd, reinterpret_cast<HDC>(wParam));
         return 0;
     }
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+        InvalidateRect(hwnd, nullptr, FALSE);
+        break;
     case WM_LBUTTONDOWN:
         SetFocus(hwnd);
         return 0;

@@ -1,7 +1,8 @@
 // A picture box: shows one picture at its own size (in pixels at 96 DPI,
 // scaled with the form's DPI) from its inside's top-left corner on the window
 // background, cut off at its edges, and takes the focus like the form
-// designer's picture box (a tab stop, focus on click).
+// designer's picture box (a tab stop, focus on click), showing a focus
+// rectangle while it has it.
 #pragma once
 #include <windows.h>
 

@@ -11,7 +11,8 @@ namespace plat {
 
 namespace {
 
-DWORD Start(const std::wstring& cmdline, int showCmd, const std::wstring& currentDir, PROCESS_INFORMATION& pi) {
+DWORD Start(const std::wstring& cmdline, int showCmd, const std::wstring& currentDir, DWORD flags,
+            PROCESS_INFORMATION& pi) {
     STARTUPINFOW si{};
     si.cb = sizeof(si);
     si.dwFlags = STARTF_USESHOWWINDOW;
@@ -19,16 +20,17 @@ DWORD Start(const std::wstring& cmdline, int showCmd, const std::wstring& curren
     // CreateProcessW may write into the command line buffer.
     std::vector<wchar_t> buf(cmdline.begin(), cmdline.end());
     buf.push_back(L'\0');
-    BOOL ok = CreateProcessW(nullptr, buf.data(), nullptr, nullptr, FALSE, 0, nullptr,
+    BOOL ok = CreateProcessW(nullptr, buf.data(), nullptr, nullptr, FALSE, flags, nullptr,
                              currentDir.empty() ? nullptr : currentDir.c_str(), &si, &pi);
     return ok ? 0 : GetLastError();
 }
 
 }  // namespace
 
-DWORD StartProcess(const std::wstring& cmdline, int showCmd, const std::wstring& currentDir, UniqueHandle* process) {
+DWORD StartProcess(const std::wstring& cmdline, int showCmd, const std::wstring& currentDir, UniqueHandle* process,
+                   DWORD creationFlags) {
     PROCESS_INFORMATION pi{};
-    const DWORD error = Start(cmdline, showCmd, currentDir, pi);
+    const DWORD error = Start(cmdline, showCmd, currentDir, creationFlags, pi);
     if (error != 0) return error;
     UniqueHandle started(pi.hProcess);
     UniqueHandle thread(pi.hThread);

@@ -1,5 +1,6 @@
 // Taking windows over and giving them back.
 #include "platform/handles.h"
+#include "platform/system_settings.h"
 #include "skin/engine.h"
 #include "skin/gdi_objects.h"
 
@@ -28,7 +29,31 @@ bool Unsubclass(HWND hwnd) {
     return true;
 }
 
+BOOL CALLBACK PlainChildProc(HWND hwnd, LPARAM) {
+    const WNDPROC current = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(hwnd, GWLP_WNDPROC));
+    if (current == ButtonProc)
+        DetachButton(hwnd);
+    else if (current == FlatBorderProc)
+        DetachFlatBorder(hwnd);
+    return TRUE;
+}
+
 }  // namespace
+
+void FollowContrastScheme(HWND form) {
+    if (!plat::HighContrastOn()) {
+        SkinWindow(form);
+        return;
+    }
+    EnumChildWindows(form, PlainChildProc, 0);
+    // Forms stay attached to hear the scheme change back; the template is
+    // not kept for them.
+    EngineState& e = Engine();
+    if (e.buttons <= 0 && e.ready) {
+        DestroySkinTemplate();
+        e.ready = false;
+    }
+}
 
 LONG AttachButton(HWND hwnd) {
     if (!Attachable(hwnd)) return 0;

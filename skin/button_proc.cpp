@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "platform/handles.h"
+#include "platform/system_settings.h"
 #include "skin/gdi_objects.h"
 
 namespace skin {
@@ -21,10 +22,29 @@ constexpr COLORREF kDisabledCaptionColour = 0x808080;
 
 HDC StateDC(HWND hwnd, int state) { return reinterpret_cast<HDC>(GetPropW(hwnd, kHdcProp[state])); }
 
+// The current state's image, copied to the screen at once.
+void ShowState(HWND hwnd) {
+    const WindowBox box = GetWindowBox(hwnd);
+    plat::WindowDC windowDC(hwnd, plat::WindowDC::Whole);
+    gdi::Blit(windowDC.get(), 0, 0, box.Width, box.Height, StateDC(hwnd, StateIndex(ReadProp(hwnd, kOldState))), 0, 0);
+}
+
+// The state's image fades in, or shows at once when the user has turned
+// animations off.
+void BeginFade(HWND hwnd) {
+    if (plat::ClientAreaAnimationOn()) {
+        StartFadeTimer(hwnd);
+        return;
+    }
+    StopFadeTimer(hwnd);
+    WriteProp(hwnd, kAlphaLevel, 0);
+    ShowState(hwnd);
+}
+
 void SetState(HWND hwnd, ButtonState state, int level) {
     WriteProp(hwnd, kOldState, state);
     WriteProp(hwnd, kAlphaLevel, level);
-    StartFadeTimer(hwnd);
+    BeginFade(hwnd);
 }
 
 // Copies one piece of a template band; a piece squeezed to nothing (button
@@ -63,11 +83,8 @@ void Paint(HWND hwnd) {
 }
 
 void ShowEnableState(HWND hwnd, bool enabled) {
-    const WindowBox box = GetWindowBox(hwnd);
-    plat::WindowDC windowDC(hwnd, plat::WindowDC::Whole);
-    const ButtonState state = enabled ? Normal : Disabled;
-    WriteProp(hwnd, kOldState, state);
-    gdi::Blit(windowDC.get(), 0, 0, box.Width, box.Height, StateDC(hwnd, state), 0, 0);
+    WriteProp(hwnd, kOldState, enabled ? Normal : Disabled);
+    ShowState(hwnd);
 }
 
 // New bitmaps of the new size, the images drawn again, a new region.
@@ -167,7 +184,7 @@ LRESULT CALLBACK ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_KILLFOCUS:
         RenderStateImages(hwnd);
         WriteProp(hwnd, kAlphaLevel, 0);
-        StartFadeTimer(hwnd);
+        BeginFade(hwnd);
         break;
     case WM_ENABLE:
         ShowEnableState(hwnd, wParam != 0);

@@ -4,6 +4,7 @@
 #include <cwchar>
 
 #include "platform/handles.h"
+#include "platform/system_settings.h"
 
 namespace skin {
 
@@ -97,6 +98,13 @@ LONG SkinnedButtonCount() { return Engine().buttons; }
 LONG HookedFormCount() { return Engine().forms; }
 
 LONG SkinWindow(HWND hwnd) {
+    // A high-contrast scheme gets the system's own drawing: a form is only
+    // watched, so that its skin comes back when the scheme goes.
+    if (plat::HighContrastOn()) {
+        wchar_t cls[kClassBuffer + 1];
+        LowerClassName(hwnd, cls);
+        return IsFormClass(cls) ? AttachForm(hwnd) : 0;
+    }
     EngineState& e = Engine();
     if (!e.ready) {
         e.ready = true;

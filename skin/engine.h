@@ -61,6 +61,10 @@ LRESULT CALLBACK FormProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK ButtonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK FlatBorderProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
+// After a change of the user's settings: a form's children plain while a
+// high-contrast scheme is on, skinned again when it is off.
+void FollowContrastScheme(HWND form);
+
 // EnumChildWindows callback of SkinWindow; always goes on (1).
 BOOL CALLBACK EnumChildProc(HWND hwnd, LPARAM lParam);
 

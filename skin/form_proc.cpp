@@ -1,5 +1,6 @@
 // The procedure of skinned forms: it spreads the skin to the windows that
 // become active next to them.
+#include "platform/system_settings.h"
 #include "skin/engine.h"
 
 namespace skin {
@@ -10,7 +11,9 @@ LRESULT CALLBACK FormProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     LRESULT result;
     WNDPROC previous = EnterProc(hwnd, msg, wParam, lParam, DetachForm, result);
     if (!previous) return result;
-    if (msg == WM_ACTIVATE) {
+    // Switched before the form's own handler repaints with the new scheme.
+    if (msg == WM_SETTINGCHANGE) FollowContrastScheme(hwnd);
+    if (msg == WM_ACTIVATE && !plat::HighContrastOn()) {
         // The window on the other side of the activation change: a message
         // box opening over this one, or a further form.
         HWND other = reinterpret_cast<HWND>(lParam);

@@ -6,6 +6,7 @@
 #include "dialer/main_window.h"
 #include "dialer/tray.h"
 #include "platform/dpi.h"
+#include "platform/system_settings.h"
 #include "platform/text.h"
 #include "tests/support/testing.h"
 
@@ -22,6 +23,9 @@ protected:
         testing_support::PumpMessages(20);
         EXPECT_EQ(dialer::AboutWindowHandle(), nullptr);
         dialer::SetShellNotifyIconFunction(nullptr);
+        dialer::SetLinkStateQuery(nullptr);
+        plat::SetHighContrastQuery(nullptr);
+        plat::SetClientAreaAnimationQuery(nullptr);
         dialer::DialProcesses::SetTimeLimit(dialer::kDialTimeLimitMs);
         DeleteFileW((record_.path() + L".hang").c_str());
         testing_support::RemoveSettingsFile();

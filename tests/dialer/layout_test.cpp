@@ -1,8 +1,11 @@
 #include <windows.h>
 #include <imm.h>
 
+#include <algorithm>
+
 #include "dialer/artwork.h"
 #include "platform/picture_box.h"
+#include "skin/engine.h"
 #include "tests/dialer/dialer_fixture.h"
 #include "tests/dialer/look_support.h"
 
@@ -84,4 +87,104 @@ TEST_F(Look, MainWindowAtTheDisplaysDpiResizedAfterChangesOfDpiAndItsBannerResam
     EXPECT_NEAR(shown[2], outer.right - outer.left, 1);
     EXPECT_NEAR(shown[3], outer.bottom - outer.top, 1);
     ExpectLaidOutAt(form_, other);
+}
+
+namespace {
+
+// What the screen shows of a window, borders included, row by row; where: its window rectangle.
+std::vector<COLORREF> ScreenPixels(HWND hwnd, Rect* where = nullptr) {
+    const Rect r = RectOf(hwnd);
+    POINT at{r[0], r[1]};
+    ClientToScreen(GetParent(hwnd), &at);
+    if (where) *where = {at.x, at.y, r[2], r[3]};
+    plat::WindowDC screen(nullptr);
+    plat::UniqueBitmap shot(CreateCompatibleBitmap(screen.get(), r[2], r[3]));
+    plat::UniqueMemDC mem(CreateCompatibleDC(screen.get()));
+    plat::SelectObjectScope keep(mem.get(), shot.get());
+    BitBlt(mem.get(), 0, 0, r[2], r[3], screen.get(), at.x, at.y, SRCCOPY);
+    std::vector<COLORREF> pixels;
+    for (int i = 0; i < r[2] * r[3]; ++i) pixels.push_back(GetPixel(mem.get(), i % r[2], i / r[2]));
+    return pixels;
+}
+
+bool Shows(const std::vector<COLORREF>& pixels, COLORREF colour) {
+    return std::find(pixels.begin(), pixels.end(), colour) != pixels.end();
+}
+
+bool g_highContrast = true;
+bool HighContrast() { return g_highContrast; }
+
+COLORREF TextColourOf(HWND form, HWND control) {
+    plat::UniqueMemDC dc(CreateCompatibleDC(nullptr));
+    SendMessageW(form, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc.get()), reinterpret_cast<LPARAM>(control));
+    return GetTextColor(dc.get());
+}
+
+}  // namespace
+
+TEST_F(Look, EachLabelJustBeforeItsFieldWhichStaysDrawnOverItAndTabPassesAFocusedBanner) {
+    ASSERT_TRUE(Open());
+    SetForegroundWindow(hwnd_);
+    PumpMessages(200);
+    const int labelOf[][2] = {{IDC_CONNECTION_NAME, IDC_CONNECTION_LABEL}, {IDC_ACCOUNT, IDC_ACCOUNT_LABEL},
+                              {IDC_PASSWORD, IDC_PASSWORD_LABEL}};
+    for (int i = 0; i < 6; ++i) {
+        const int field = labelOf[i % 3][0], label = labelOf[i % 3][1];
+        SCOPED_TRACE(std::to_string(field) + (i < 3 ? " as opened" : " after a change of DPI"));
+        if (i == 3) ChangeDpi(hwnd_, 324, 272, Dpi() == 144 ? 96 : 144);
+        EXPECT_EQ(GetWindow(C(field), GW_HWNDPREV), C(label)) << "the label names the field";
+        // The field's left end, under the label's box: its flat border and its own background.
+        Rect at{}, box{};
+        const std::vector<COLORREF> pixels = ScreenPixels(C(field), &at);
+        const COLORREF inside = GetSysColor(field == IDC_CONNECTION_NAME ? COLOR_SCROLLBAR : COLOR_WINDOW);
+        for (int y = 3; y < at[3] - 3; ++y)
+            EXPECT_TRUE(pixels[y * at[2]] == skin::kFlatBorderEnabled && pixels[y * at[2] + 3] == inside) << y;
+        EXPECT_TRUE(Shows(ScreenPixels(C(label), &box), GetSysColor(COLOR_BTNTEXT))) << "the label's text shows";
+        plat::UniqueRegion shape(CreateRectRgn(0, 0, 0, 0));
+        RECT kept{};
+        GetWindowRgn(C(label), shape.get());
+        GetRgnBox(shape.get(), &kept);
+        EXPECT_EQ((Rect{kept.left, kept.top, kept.right, kept.bottom}), (Rect{0, 0, at[0] - box[0], box[3]}));
+    }
+    std::vector<int> order;
+    HWND at = C(IDC_DIAL);
+    for (int i = 0; i < 10; ++i, at = GetNextDlgTabItem(hwnd_, at, FALSE)) order.push_back(GetDlgCtrlID(at));
+    EXPECT_EQ(order, (std::vector<int>{IDC_DIAL, IDC_BANNER, IDC_DISCONNECT, IDC_ABOUT, IDC_PASSWORD, IDC_ACCOUNT,
+                                        IDC_CONNECTION_NAME, IDC_UPDATE, IDC_AUTOSTART, IDC_AUTO_REDIAL}));
+    EXPECT_EQ(at, C(IDC_DIAL));
+    const std::vector<COLORREF> unfocused = ScreenPixels(C(IDC_BANNER));
+    SetFocus(C(IDC_BANNER));
+    PumpMessages(100);
+    EXPECT_NE(ScreenPixels(C(IDC_BANNER)), unfocused) << "a focused banner shows it";
+}
+
+TEST_F(Look, HighContrastGivesTheSchemesColoursAndPlainButtonsBothWaysAtRunTime) {
+    // Text and link colours of their own, as a scheme has them (Wine's text colours are all black).
+    struct OwnColours {
+        const INT which[2] = {COLOR_WINDOWTEXT, COLOR_HOTLIGHT};
+        const COLORREF own[2] = {RGB(1, 2, 3), RGB(4, 5, 6)}, before[2] = {GetSysColor(which[0]), GetSysColor(which[1])};
+        OwnColours() { SetSysColors(2, which, own); }
+        ~OwnColours() { SetSysColors(2, which, before); }
+    } colours;
+    plat::SetHighContrastQuery(HighContrast);
+    ASSERT_TRUE(Open());
+    ShowAboutWindow();
+    const HWND about = AboutWindowHandle(), version = AboutControl(IDC_ABOUT_VERSION);
+    SetForegroundWindow(hwnd_);
+    std::vector<std::vector<COLORREF>> faces;  // of the dial button, at each pass
+    COLORREF skinEdge = CLR_INVALID;
+    for (bool high : {true, false, true}) {
+        if (high != g_highContrast) {
+            g_highContrast = high;
+            for (HWND form : {hwnd_, about}) SendMessageW(form, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
+        }
+        PumpMessages(150);
+        faces.push_back(ScreenPixels(C(IDC_DIAL)));
+        if (!high) skinEdge = GetPixel(skin::SkinTemplateDC(), 4, 0);
+        EXPECT_EQ(reinterpret_cast<WNDPROC>(GetWindowLongPtrW(C(IDC_ABOUT), GWLP_WNDPROC)) == skin::ButtonProc, !high);
+        EXPECT_EQ(TextColourOf(hwnd_, C(IDC_PASSWORD_LABEL)) == colours.own[0], high);
+        EXPECT_EQ(TextColourOf(about, version) == colours.own[0], high);
+        EXPECT_EQ(TextColourOf(about, AboutControl(IDC_ABOUT_AUTHOR)) == colours.own[1], high) << "a link";
+    }
+    for (size_t i = 0; i < faces.size(); ++i) EXPECT_EQ(Shows(faces[i], skinEdge), i == 1) << "the skin's pixels, pass " << i;
 }

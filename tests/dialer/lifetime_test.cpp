@@ -96,6 +96,50 @@ TEST_F(InstalledDialer, FromTheTrayToTheLastWindow) {
     EXPECT_TRUE(GetExitCodeProcess(process_.get(), &code) && code == 0);
 }
 
+TEST_F(InstalledDialer, ExitWithTheAboutWindowOpenLeavesTheNextStartItsOwnWorkingDialer) {
+    process_ = Launch();
+    HWND main = nullptr;
+    ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(main = Find(nullptr, dialer::kMainCaption)); }, 15000));
+    PostMessageW(main, WM_COMMAND, dialer::IDM_ABOUT, 0);
+    ASSERT_TRUE(PumpUntil([&] { return Find(nullptr, dialer::kAboutCaption) != nullptr; }));
+    PostMessageW(main, WM_COMMAND, dialer::IDM_EXIT, 0);
+    ASSERT_TRUE(PumpUntil([&] { return !IsWindow(main); }));
+    EXPECT_FALSE(WaitForExit(300)) << "the About window keeps it running";
+    plat::UniqueHandle next = Launch();
+    HWND nextMain = nullptr;
+    EXPECT_TRUE(PumpUntil([&] {
+        return IsWindowVisible(nextMain = FindWindowOf(GetProcessId(next.get()), nullptr, dialer::kMainCaption));
+    }, 15000)) << "a main window of its own";
+    PostMessageW(nextMain, WM_CLOSE, 0, 0);
+    if (WaitForSingleObject(next.get(), 10000) != WAIT_OBJECT_0) TerminateProcess(next.get(), 1);
+}
+
+// The Restart Manager's close ends the program; a log-off leaves the ending to the system. Both save the fields
+// and dial no more.
+TEST_F(InstalledDialer, SessionEndsSaveTheFieldsAndStopTheDialsAndACloseForTheRestartManagerEndsIt) {
+    for (const UINT how : {UINT{ENDSESSION_CLOSEAPP}, UINT{ENDSESSION_LOGOFF}}) {
+        SCOPED_TRACE(how);
+        WriteSettingsFileBytes("[Option]\r\nText1=ADSL\r\nText2=u\r\nText3=p\r\nVornadel2=1\r\n");
+        const size_t before = record_.Lines().size();
+        process_ = Launch();
+        HWND main = nullptr;
+        ASSERT_TRUE(PumpUntil([&] { return (main = Find(nullptr, dialer::kMainCaption)) && !IsWindowVisible(main); },
+                              15000));
+        const size_t dials = record_.WaitForLines(before + 1).size();
+        SetWindowTextW(plat::FindControl(main, dialer::IDC_ACCOUNT), L"user03");
+        DWORD_PTR answer = 0;
+        ASSERT_TRUE(SendMessageTimeoutW(main, WM_QUERYENDSESSION, 0, how, SMTO_BLOCK, 5000, &answer));
+        EXPECT_TRUE(answer);
+        ASSERT_TRUE(SendMessageTimeoutW(main, WM_ENDSESSION, TRUE, how, SMTO_BLOCK, 5000, &answer));
+        EXPECT_NE(ReadSettingsFileBytes().find("Text2=user03"), std::string::npos);
+        EXPECT_EQ(WaitForExit(5000), how == ENDSESSION_CLOSEAPP);
+        PumpMessages(dialer::kRedialInterval + 500);
+        EXPECT_EQ(record_.Lines().size(), dials) << "no dial after it";
+        TerminateProcess(process_.get(), 0);
+        WaitForExit(5000);
+    }
+}
+
 // Refuses to be made after its window exists, as when a control fails.
 struct RefusingForm : plat::Window {
     static inline int alive = 0;

@@ -9,6 +9,24 @@ static BOOL WINAPI RefusingTray(DWORD message, PNOTIFYICONDATAW data) {
     return message == NIM_DELETE ? Shell_NotifyIconW(message, data) : FALSE;
 }
 
+static plat::LinkState g_reported = plat::LinkState::Unknown;
+static std::wstring g_askedFor;
+static plat::LinkState ReportedLink(const std::wstring& entry) {
+    g_askedFor = entry;
+    return g_reported;
+}
+
+// Answers the message box the test's own window opens, noting its text and whether the tray icon was still up.
+static std::wstring g_boxText;
+static bool g_iconUpAtBox = true;
+static void CALLBACK AnswerBox(HWND, UINT, UINT_PTR, DWORD) {
+    HWND box = FindWindowOf(GetCurrentProcessId(), L"#32770", nullptr);
+    if (!box || !IsWindowVisible(box) || !g_boxText.empty()) return;
+    g_boxText = plat::WindowText(GetDlgItem(box, 0xFFFF));
+    g_iconUpAtBox = TrayIconShown();
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+}
+
 TEST_F(Dialer, WithoutAFullAccountTheWindowStaysUpOnlyAManualDialRunsAndTheBoxesSwitchRunValueTimerAndFlags) {
     const std::string opt = "[Option]\r\n";
     // Only exactly "1" switches a flag on; the last has an account but no password.
@@ -58,27 +76,56 @@ TEST_F(Dialer, StoredReDialFlagReDialsEveryIntervalAfterTheStartUpDialWithTheNam
     EXPECT_EQ(static_cast<size_t>(std::count(lines.begin(), lines.end(), L"Rasdial 宽带连接 u p")), lines.size() - 2);
 }
 
-TEST_F(Dialer, HungDialIsNotJoinedByRedialsAndEndsAfterItsLimit) {
+TEST_F(Dialer, OneDialOfOursAtATimeAndAHungOneEndsAfterItsLimitWithOrWithoutReDial) {
     // The fixture's rasdial stays running while this file is there.
     plat::UniqueFile(
         CreateFileW((record_.path() + L".hang").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     DialProcesses::SetTimeLimit(1500);
-    ASSERT_TRUE(Open("Text1=ADSL\r\nText2=u\r\nText3=*\r\nVornadel2=1\r\n"));
-    ASSERT_EQ(record_.WaitForLines(1).size(), 1u);
+    ASSERT_TRUE(Open("Text1=ADSL\r\nText2=u\r\n"));
+    Click(IDC_DIAL);
+    Command(IDM_CONNECT);
+    EXPECT_EQ(Balloon(), L"上次拨号还没有结束，请稍后再试。");
+    Click(IDC_AUTO_REDIAL);
     for (int tick = 0; tick < 3; ++tick) {
         Tick(kRedialTimerId);
         PumpMessages(200);
     }
-    EXPECT_EQ(record_.Lines().size(), 1u) << "no re-dial while the dial runs";
+    EXPECT_EQ(record_.Lines().size(), 1u) << "neither a second click nor a re-dial joins the running dial";
+    EXPECT_EQ(RunningProcesses(L"rasdial.exe"), 1);
+    Click(IDC_AUTO_REDIAL);
+    EXPECT_TRUE(PumpUntil([] { return RunningProcesses(L"rasdial.exe") == 0; })) << "ended after its limit";
+    EXPECT_TRUE(PumpUntil([&] { return !form_->DialWatchTimerEnabled(); }));
     Click(IDC_DIAL);
-    EXPECT_EQ(record_.WaitForLines(2).size(), 2u) << "a manual dial starts at once";
-    EXPECT_EQ(RunningProcesses(L"rasdial.exe"), 2);
-    PumpMessages(1700);  // both past the limit
+    EXPECT_EQ(record_.WaitForLines(2).size(), 2u) << "the next click dials";
+}
+
+TEST_F(Dialer, ReDialAsksForTheLinkFirstAndStartsNothingWhileItIsUp) {
+    ASSERT_TRUE(Open("Text1=My Link\r\nText2=u\r\nText3=p\r\nVornadel2=1\r\n"));
+    ASSERT_EQ(record_.WaitForLines(1).size(), 1u) << "the start-up dial";
+    EXPECT_EQ(GetModuleHandleW(L"rasapi32.dll"), nullptr) << "no remote-access library at start-up";
+    // The system's answer: Wine lists no connection, so the link is down.
+    ASSERT_TRUE(PumpUntil([] { return RunningProcesses(L"rasdial.exe") == 0; }));
     Tick(kRedialTimerId);
-    EXPECT_EQ(record_.WaitForLines(3).size(), 3u);
-    EXPECT_TRUE(PumpUntil([] { return RunningProcesses(L"rasdial.exe") == 1; })) << "the hung ones were ended";
-    PumpMessages(300);
-    EXPECT_EQ(record_.Lines().size(), 3u);
+    ASSERT_EQ(record_.WaitForLines(2).size(), 2u);
+    wchar_t system[MAX_PATH] = {}, loaded[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    GetModuleFileNameW(GetModuleHandleW(L"rasapi32.dll"), loaded, MAX_PATH);
+    EXPECT_EQ(_wcsicmp(loaded, (std::wstring(system) + L"\\rasapi32.dll").c_str()), 0) << loaded;
+    SetLinkStateQuery(ReportedLink);
+    using plat::LinkState;
+    size_t dials = 2;
+    for (LinkState state : {LinkState::Up, LinkState::Down, LinkState::Up, LinkState::Unknown}) {
+        g_reported = state;
+        ASSERT_TRUE(PumpUntil([] { return RunningProcesses(L"rasdial.exe") == 0; }));
+        Tick(kRedialTimerId);
+        if (state == LinkState::Up) PumpMessages(700);
+        dials += state != LinkState::Up;
+        EXPECT_EQ(record_.WaitForLines(dials).size(), dials) << "link state " << static_cast<int>(state);
+    }
+    EXPECT_EQ(g_askedFor, L"My Link");
+    g_reported = LinkState::Up;
+    Click(IDC_DIAL);
+    EXPECT_EQ(record_.WaitForLines(dials + 1).size(), dials + 1) << "a click dials whatever the link";
 }
 
 TEST_F(Dialer, WithoutTrayOrIconFileTheDialGoesOnCommandsStartTrayPressesRestoreAndACloseSavesWhatItCan) {
@@ -97,7 +144,7 @@ TEST_F(Dialer, WithoutTrayOrIconFileTheDialGoesOnCommandsStartTrayPressesRestore
     ShowWindow(hwnd_, SW_RESTORE);
     SetShellNotifyIconFunction(nullptr);
     ASSERT_TRUE(PumpUntil([] { return TrayIconShown(); }, 3000)) << "the retry timer adds it";
-    EXPECT_EQ(TrayData().hIcon, nullptr);
+    EXPECT_NE(TrayData().hIcon, nullptr) << "the program's own icon without the file";
     EXPECT_FALSE(IsWindowVisible(hwnd_));
     EXPECT_EQ(Balloon(), L"正在自动拨号中，请稍后......");
 
@@ -137,14 +184,17 @@ TEST_F(Dialer, WithoutTrayOrIconFileTheDialGoesOnCommandsStartTrayPressesRestore
     EXPECT_TRUE(Shell_NotifyIconW(NIM_MODIFY, &probe)) << "the shell has it again";
     EXPECT_TRUE(Shown()) << "brought back by the user: a late icon leaves it up";
 
-    // Fields the code page cannot hold are named in a balloon, and stored as well as they can be.
+    // Fields the code page cannot hold are named in a balloon while typed, and in a box at the close, where a
+    // balloon would go with the icon; they are stored as well as they can be.
     SetWindowTextW(C(IDC_ACCOUNT), L"user09\U0001F600");
     EXPECT_NE(Balloon().find(L"用户名"), std::wstring::npos);
     SetWindowTextW(C(IDC_CONNECTION_NAME), L"\u0B85");
+    const UINT_PTR answering = SetTimer(nullptr, 0, 50, AnswerBox);
     SendMessageW(hwnd_, WM_CLOSE, 0, 0);
+    KillTimer(nullptr, answering);
     ASSERT_TRUE(PumpUntil([&] { return !IsWindow(hwnd_); }));
     EXPECT_NE(ReadSettingsFileBytes().find("Text2=user09"), std::string::npos);
-    EXPECT_NE(Balloon().find(L"连接名称、用户名"), std::wstring::npos) << "named when saved";
-    EXPECT_FALSE(TrayIconShown());
+    EXPECT_NE(g_boxText.find(L"连接名称、用户名"), std::wstring::npos) << "named when saved";
+    EXPECT_FALSE(g_iconUpAtBox);
     EXPECT_TRUE(LastTrayCallSucceeded()) << "the icon was deleted";
 }

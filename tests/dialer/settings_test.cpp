@@ -27,3 +27,22 @@ TEST_F(Dialer, SettingsComeBackExactlyUpTo127BytesPlainOnesStoredBareInTheSystem
     EXPECT_EQ(ReadIni(L"Option", L"Text1").substr(0, 63), std::wstring(63, L'宽'));
     EXPECT_EQ(ReadIni(L"Option", L"Vornadel1"), L"") << "a missing value";
 }
+
+// What a field holds comes back from the file at the next start: it takes no more, dropping what goes beyond
+// where it was typed or pasted.
+TEST_F(Dialer, FieldsTakeNoMoreThanTheSettingsFileGivesBack) {
+    ASSERT_TRUE(Open());
+    const std::wstring wide = L"a" + std::wstring(62, L'宽') + L"b";  // 126 bytes: one more 宽 would not fit
+    for (int id : {dialer::IDC_CONNECTION_NAME, dialer::IDC_ACCOUNT, dialer::IDC_PASSWORD}) {
+        SCOPED_TRACE(id);
+        SetWindowTextW(C(id), std::wstring(200, L'x').c_str());
+        EXPECT_EQ(Text(id), std::wstring(127, L'x'));
+        SetWindowTextW(C(id), L"ab");
+        SendMessageW(C(id), EM_SETSEL, 1, 1);
+        SendMessageW(C(id), EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(std::wstring(70, L'宽').c_str()));
+        EXPECT_EQ(Text(id), wide);
+    }
+    SendMessageW(hwnd_, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(Open());
+    for (int id : {dialer::IDC_CONNECTION_NAME, dialer::IDC_ACCOUNT, dialer::IDC_PASSWORD}) EXPECT_EQ(Text(id), wide);
+}

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "platform/controls.h"
+#include "platform/system_settings.h"
 #include "platform/window.h"
 #include "skin/engine.h"
 #include "skin/gdi_objects.h"
@@ -48,10 +49,15 @@ COLORREF StatePixel(HWND b, int n, int x, int y) {
 }
 COLORREF Tpl(int n, int x, int r) { return GetPixel(skin::SkinTemplateDC(), x, skin::kBandHeight * n + r); }
 
+bool g_setting = false;  // what the replaced query answers
+bool Setting() { return g_setting; }
+
 class SkinTest : public ::testing::Test {
 protected:
     void SetUp() override { plat::SetQuitWhenLastFormCloses(false); }
     void TearDown() override {
+        plat::SetHighContrastQuery(nullptr);
+        plat::SetClientAreaAnimationQuery(nullptr);
         testing_support::PumpMessages(20);
         EXPECT_TRUE(skin::SkinnedButtonCount() + skin::HookedFormCount() == 0 && !skin::EngineReady());
         EXPECT_EQ(0, skin::gdi::Live());
@@ -90,8 +96,9 @@ const struct Row { UINT msg; WPARAM wParam; INT_PTR before[3], after[4]; } kRows
     {WM_TIMER, 1, {2, 40, 0}, {2, 43, 0, 0}}, {WM_TIMER, 4242, {2, 40, 0}, {2, 43, 0, 0}},  // fade step, any timer id
 };
 
-// Another thread's form left alone; each message; a click that destroys the form.
-TEST_F(SkinTest, OtherThreadEachMessageAndItsFadeAndAClickDestroyingTheForm) {
+// Another thread's form left alone; each message, with its fade and with animations off at once (no timer, no
+// blend); a click that destroys the form.
+TEST_F(SkinTest, OtherThreadEachMessageAndItsFadeOrItsImageAtOnceAndAClickDestroyingTheForm) {
     TestForm t(L"拨号");
     const HWND b = t.button;
     std::atomic<HWND> other{nullptr};
@@ -105,22 +112,62 @@ TEST_F(SkinTest, OtherThreadEachMessageAndItsFadeAndAClickDestroyingTheForm) {
     EXPECT_EQ(0, skin::SkinWindow(other) + Prop(other, L"PROCADDR"));
     checked = true;
     thread.join();
-    for (const Row& r : kRows) {
-        SCOPED_TRACE(&r - kRows);
+    plat::SetClientAreaAnimationQuery(Setting);
+    for (bool animate : {true, false}) for (const Row& r : kRows) {
+        SCOPED_TRACE((animate ? "" : "at once, row ") + std::to_string(&r - kRows));
+        g_setting = animate;
         skin::StopFadeTimer(b);
         for (int i = 0; i < 3; ++i) SetPropW(b, kProps[i], reinterpret_cast<HANDLE>(r.before[i]));
+        const long blends = skin::gdi::Snapshot().blends;
         SendMessageW(b, r.msg, r.wParam, MAKELPARAM(5, 5));
-        for (int i = 0; i < 4; ++i) EXPECT_EQ(r.after[i], Prop(b, kProps[i])) << static_cast<char>(kProps[i][0]);
+        const bool atOnce = !animate && r.after[3];
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(atOnce && i % 2 ? 0 : r.after[i], Prop(b, kProps[i])) << static_cast<char>(kProps[i][0]);
+        EXPECT_TRUE(!atOnce || (skin::gdi::Snapshot().blends == blends &&
+                                GetPixel(plat::WindowDC(b, plat::WindowDC::Whole).get(), kW / 2, 3) ==
+                                    StatePixel(b, static_cast<int>(r.after[0]), kW / 2, 3)));
         for (int i = 0; i < 100 && Prop(b, L"TIMERID"); ++i) SendMessageW(b, WM_TIMER, 1, 0);
         EXPECT_TRUE(Prop(b, L"ALPHALEVEL") == 0 || !r.after[3]) << "a started fade ran to its end";
         EXPECT_FALSE(Prop(b, L"TIMERID") || KillTimer(b, 1)) << "no timer left running";
     }
-    // The button's own procedure still made clicks of the mouse and the space key.
-    EXPECT_EQ(2, t.clicks);
+    // The button's own procedure still made clicks of the mouse and the space key, in both passes.
+    EXPECT_EQ(4, t.clicks);
     t.destroyOnClick = true;
     SendMessageW(b, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
     SendMessageW(b, WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
     EXPECT_FALSE(IsWindow(b));
+}
+
+// A high-contrast scheme gets plain system controls: at attach, on activation, and switched at run time both ways
+// with nothing left behind.
+TEST_F(SkinTest, HighContrastKeepsEverythingPlainAndSwitchesBothWaysWithoutLeftovers) {
+    plat::SetHighContrastQuery(Setting);
+    g_setting = true;
+    TestForm form, box;
+    const HWND f = form.hwnd();
+    HWND b = plat::CreateControl(f, L"Button", L"B", WS_VISIBLE, 0, {300, 300, 975, 375}, 1);
+    HWND edit = plat::CreateControl(f, L"Edit", L"", WS_VISIBLE, WS_EX_CLIENTEDGE, {300, 900, 1800, 330}, 2);
+    const WNDPROC plain[] = {CurrentProc(b), CurrentProc(edit)};
+    EXPECT_EQ(1, skin::SkinWindow(f)) << "the form is watched";
+    EXPECT_TRUE(skin::HookedFormCount() == 1 && skin::SkinnedButtonCount() == 0 && !skin::EngineReady());
+    SendMessageW(f, WM_ACTIVATE, WA_INACTIVE, reinterpret_cast<LPARAM>(box.hwnd()));
+    EXPECT_EQ(0, Prop(box.hwnd(), L"PROCADDR")) << "a form activated next to it stays plain";
+    const long held = plat::HeldGdiObjects();
+    long skinnedLive = -1;
+    for (int i = 0; i < 100; ++i) {
+        g_setting = !g_setting;
+        SendMessageW(f, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
+        const bool high = g_setting;
+        EXPECT_EQ(high ? plain[0] : &skin::ButtonProc, CurrentProc(b));
+        EXPECT_EQ(high ? plain[1] : &skin::FlatBorderProc, CurrentProc(edit));
+        EXPECT_EQ(high ? BS_PUSHBUTTON : BS_OWNERDRAW, ButtonType(b));
+        plat::UniqueRegion region(CreateRectRgn(0, 0, 0, 0));
+        EXPECT_EQ(high, GetWindowRgn(b, region.get()) == ERROR) << "no rounded region when plain";
+        if (!high && skinnedLive < 0) skinnedLive = skin::gdi::Live();
+        EXPECT_EQ(high ? 0 : skinnedLive, skin::gdi::Live()) << "switch " << i;
+        EXPECT_EQ(!high, skin::EngineReady());
+    }
+    EXPECT_EQ(held, plat::HeldGdiObjects());
 }
 
 // Buttons anywhere on a form are skinned once, its other children get a flat border; a resize
