@@ -12,6 +12,11 @@
 #error "VORNADEL_UPDATE_URL must name the update address"
 #endif
 
+#ifdef VORNADEL_UPDATE_KEY_BYTES
+// One constant block, so that a release's key can be found in the program's bytes.
+static const updater::PublicKey kPublisherKey = {{VORNADEL_UPDATE_KEY_BYTES}};
+#endif
+
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // Before any window: a window made earlier keeps the old awareness.
     plat::DeclareDpiAwareness();
@@ -26,7 +31,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     options.url = L"" VORNADEL_UPDATE_URL;
     options.programFolder = plat::ProgramFolder();
 #ifdef VORNADEL_UPDATE_KEY_BYTES
-    options.publicKey = updater::PublicKey{{VORNADEL_UPDATE_KEY_BYTES}};
+    options.publicKey = kPublisherKey;
 #endif
     if (!updater::DownloadWindow::Create(options)) return 1;
     return plat::RunMessageLoop();
