@@ -14,6 +14,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         return 0;
     }
     plat::SetQuitWhenLastFormCloses(true);
-    if (!dialer::MainWindow::Create(instance.TakeLock())) return 1;
+    if (!dialer::MainWindow::Create(instance.Take())) return 1;
     return plat::RunMessageLoop();
 }

@@ -6,16 +6,11 @@
 namespace dialer {
 
 namespace {
-// Local\: per log-on session, so another user on the same machine has their own dialer.
-const wchar_t kMutexName[] = L"Local\\Vornadel.Dialer";
+const wchar_t kLockName[] = L"Local\\Vornadel.Dialer";
 constexpr DWORD kWaitForWindowMs = 5000;
 }  // namespace
 
-SingleInstance::SingleInstance() : mutex_(CreateMutexW(nullptr, FALSE, kMutexName)) {
-    const DWORD error = GetLastError();
-    // Access denied: it exists, held by a dialer running with other rights.
-    first_ = !(error == ERROR_ALREADY_EXISTS || (!mutex_ && error == ERROR_ACCESS_DENIED));
-}
+SingleInstance::SingleInstance() : SessionLock(kLockName) {}
 
 void SingleInstance::ShowRunningInstance() const {
     const UINT message = ShowMainWindowMessage();

@@ -6,16 +6,11 @@
 namespace updater {
 
 namespace {
-// Local\: per log-on session, as the dialer it replaces is.
-const wchar_t kMutexName[] = L"Local\\Vornadel.Updater";
+const wchar_t kLockName[] = L"Local\\Vornadel.Updater";
 constexpr DWORD kWaitForWindowMs = 5000;
 }  // namespace
 
-SingleInstance::SingleInstance() : mutex_(CreateMutexW(nullptr, FALSE, kMutexName)) {
-    const DWORD error = GetLastError();
-    // Access denied: it exists, held by an updater running with other rights.
-    first_ = !(error == ERROR_ALREADY_EXISTS || (!mutex_ && error == ERROR_ACCESS_DENIED));
-}
+SingleInstance::SingleInstance() : SessionLock(kLockName) {}
 
 void SingleInstance::ShowRunningInstance() {
     const DWORD self = GetCurrentProcessId(), start = GetTickCount();

@@ -3,23 +3,18 @@
 #pragma once
 #include <windows.h>
 
-#include "platform/handles.h"
+#include "platform/session_lock.h"
 
 namespace updater {
 
-class SingleInstance {
+class SingleInstance : public plat::SessionLock {
 public:
-    // Takes the session's updater mutex, or finds it taken.
+    // Takes the session's updater lock, or finds it taken.
     SingleInstance();
-    bool IsFirst() const { return first_; }
     // Brings the running updater's window (or the message box open over it)
     // to the front, restored from the taskbar. Waits a few seconds for an
     // updater that is still starting up.
     static void ShowRunningInstance();
-
-private:
-    plat::UniqueHandle mutex_;
-    bool first_ = true;
 };
 
 }  // namespace updater
