@@ -12,6 +12,13 @@ std::wstring SystemErrorText(DWORD error) {
     return out;
 }
 
-std::wstring ErrorSuffix(DWORD error) { return error ? L"（错误 " + std::to_wstring(error) + L"）" : std::wstring(); }
+std::wstring ErrorSuffix(DWORD error) { return error ? L"（错误 " + DecimalText(error) + L"）" : std::wstring(); }
+
+std::wstring DecimalText(unsigned long value) {
+    wchar_t digits[20];
+    wchar_t* first = digits + 20;
+    do *--first = static_cast<wchar_t>(L'0' + value % 10); while (value /= 10);
+    return std::wstring(first, digits + 20);
+}
 
 }  // namespace plat

@@ -14,4 +14,8 @@ std::wstring SystemErrorText(DWORD error);
 // "（错误 N）" for a system error, nothing for 0.
 std::wstring ErrorSuffix(DWORD error);
 
+// A number in decimal digits, as the user reads it. Not std::to_wstring:
+// that links the whole printf engine into the program (about 28 KB).
+std::wstring DecimalText(unsigned long value);
+
 }  // namespace plat

@@ -112,12 +112,7 @@ void Resize(HWND hwnd) {
 
 void RenderStateImages(HWND hwnd) {
     const WindowBox box = GetWindowBox(hwnd);
-    std::wstring caption;
-    try {
-        caption = WindowCaption(hwnd);
-    } catch (...) {
-        caption.clear();  // out of memory: the face without its caption
-    }
+    const std::wstring caption = WindowCaption(hwnd);
     HDC tpl = Engine().templateDC;
     HGDIOBJ font = reinterpret_cast<HGDIOBJ>(SendMessageW(hwnd, WM_GETFONT, 0, 0));
     const bool focused = GetFocus() == hwnd;

@@ -136,11 +136,7 @@ std::wstring WindowClassName(HWND hwnd) {
     wchar_t buffer[kClassBuffer + 1] = {};
     int n = hwnd ? GetClassNameW(hwnd, buffer, kClassBuffer) : 0;
     if (n <= 0) return std::wstring();
-    try {
-        return std::wstring(buffer, static_cast<size_t>(n));
-    } catch (...) {
-        return std::wstring();
-    }
+    return std::wstring(buffer, static_cast<size_t>(n));
 }
 
 WindowBox GetWindowBox(HWND hwnd) {

@@ -288,7 +288,7 @@ DownloadJob::Outcome ReceiveAndSave(Shared& s) {
     auto result = transfer.GetChunk(kPieceSize, buffer, cancel, deadline.Get());
 
     if (result == HttpTransfer::ChunkResult::Cancelled) return Failure(kTextCommunicationError);
-    if (status != HTTP_STATUS_OK) return Failure(kTextHttpStatusPrefix + std::to_wstring(status) + L"）");
+    if (status != HTTP_STATUS_OK) return Failure(kTextHttpStatusPrefix + plat::DecimalText(status) + L"）");
     if (result == HttpTransfer::ChunkResult::TimedOut) return Failure(kTextTooSlow);
     if (result == HttpTransfer::ChunkResult::Failed) return Failure(kTextCommunicationError);
     const std::wstring lengthText = transfer.GetHeader(L"Content-Length");

@@ -10,6 +10,7 @@
 #include "dialer/autostart.h"
 #include "dialer/commands.h"
 #include "platform/remote_access.h"
+#include "platform/errors.h"
 
 using Args = std::vector<std::wstring>;
 
@@ -88,4 +89,12 @@ TEST(LinkState, UpOnlyForAConnectedEntryOfTheNameInAnyCaseUnknownWhenTheServiceF
         EXPECT_EQ(plat::RasEntryLinkState(row.entry), row.expected);
     }
     plat::SetRasFunctions(nullptr, nullptr);
+}
+
+TEST(ErrorTexts, NumbersAreWholeDecimalsFromZeroToTheLargestErrorAndNoErrorAddsNothing) {
+    const std::pair<unsigned long, const wchar_t*> numbers[] = {
+        {0, L"0"}, {5, L"5"}, {10, L"10"}, {404, L"404"}, {4294967295UL, L"4294967295"}};
+    for (const auto& [value, text] : numbers) EXPECT_EQ(plat::DecimalText(value), text) << value;
+    EXPECT_EQ(plat::ErrorSuffix(0), L"");
+    EXPECT_EQ(plat::ErrorSuffix(1223), L"（错误 1223）");
 }
