@@ -3,7 +3,8 @@
 #   vornadel.ico  window icon, 48/32/16 px at 4, 8 and 32 bits per pixel, and
 #                 the sizes of higher DPIs (64/40/24/20 px) at 32 bits
 #   xptray.ico    tray icon, 32/16 px at 4, 8 and 32 bits per pixel, and
-#                 48/40/24/20 px at 32 bits
+#                 24/20 px at 32 bits: the small-icon sizes of 150 % and 125 %
+#                 (a tray icon is never asked for at a large-icon size)
 #   banner.jpg    the main window's 308 x 99 banner
 #   banner-2x.jpg the same at 616 x 198, shown downscaled above 96 DPI
 # The results are committed, so building the programs needs none of these tools.
@@ -47,19 +48,21 @@ for size in 32 16; do
   file=$(raw "$src/xptray.svg" "$size")
   for bpp in 4 8 32; do entries+=("$size:$bpp:$file"); done
 done
-for size in 48 40 24 20; do
+for size in 24 20; do
   entries+=("$size:32:$(raw "$src/xptray.svg" "$size")")
 done
 python3 "$src/icopack.py" "$here/xptray.ico" "${entries[@]}"
 
-# banner WIDTH HEIGHT OUT
+# banner WIDTH HEIGHT QUALITY OUT
+# Qualities below the default 90 that still show no blocks or ringing where
+# the picture is seen (the 2x one on a display of at least 1.25x density).
 banner() {
   rsvg-convert -w "$1" -h "$2" "$src/banner.svg" -o "$work/banner.png"
   # Baseline (not progressive) JPEG without metadata: every decoder reads it,
   # and the file only changes when the picture does.
   "$magick" "$work/banner.png" -background '#0b2f7a' -flatten -strip -interlace none \
-    -sampling-factor 2x2 -quality 90 "$here/$3"
+    -sampling-factor 2x2 -quality "$3" "$here/$4"
 }
-banner 308 99 banner.jpg
-banner 616 198 banner-2x.jpg
+banner 308 99 80 banner.jpg
+banner 616 198 75 banner-2x.jpg
 echo "wrote vornadel.ico xptray.ico banner.jpg banner-2x.jpg in $here"
