@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the test build and runs every benchmark under the Wine test bed:
+# Builds both trees, prints the shipping programs' sizes section by section,
+# and runs every benchmark under the Wine test bed:
 # the dialer's start-up against a bare window program, a skinned button's
 # paint and fade step, and the updater's download throughput next to curl's
 # on the same files from one loopback server, with its peak memory at two
@@ -11,6 +12,19 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build/x64
 
 bash "$root/scripts/build.sh"
+
+# The 32-bit programs users download, each to stay at most 200 KB: file size
+# and the size of each section (code .text, constants .rdata, unwind tables
+# .eh_fram, imports .idata, resources .rsrc, relocations .reloc ...).
+echo "== shipping programs (32-bit, build/dist), bytes"
+for exe in vornadel.exe update.exe; do
+  file=$root/build/dist/$exe
+  sections=""
+  while read -r _ name size _; do sections+=" $name $((16#$size))"; done \
+    < <(i686-w64-mingw32-objdump -h "$file" | grep -E '^ +[0-9]+ ')
+  total=$(stat -c %s "$file")
+  printf "  %-13s %7d  (%s )%s\n" "$exe" "$total" "${sections# }" "$([ "$total" -gt 204800 ] && echo "  OVER 200 KB")"
+done
 
 "$root/scripts/testbed.sh" "$build" bash -c '
   set -euo pipefail
