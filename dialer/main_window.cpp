@@ -158,8 +158,8 @@ bool MainWindow::CreateControls() {
     layout_.SetFont({Control(IDC_CONNECTION_LABEL), Control(IDC_ACCOUNT_LABEL), Control(IDC_PASSWORD_LABEL)}, 105, kLabelFontFace,
                     GB2312_CHARSET);
     ShapeLabels();
-
-    CreateToolTips();
+    // The tool tips come when the window is first up and not minimised
+    // (WM_WINDOWPOSCHANGED): a start-up that dials and hides never waits for them.
     return true;
 }
 
@@ -577,6 +577,9 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     switch (msg) {
+    case WM_WINDOWPOSCHANGED:
+        if (!toolTip_ && IsWindowVisible(hwnd()) && !IsIconic(hwnd())) CreateToolTips();
+        break;
     case WM_COMMAND:
         OnCommand(LOWORD(wParam), HIWORD(wParam));
         return 0;

@@ -1,5 +1,7 @@
 #include "tests/dialer/dialer_fixture.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 
 using namespace testing_support;
@@ -39,6 +41,7 @@ TEST_F(Dialer, WithoutAFullAccountTheWindowStaysUpOnlyAManualDialRunsAndTheBoxes
         ASSERT_TRUE(Open());
         EXPECT_TRUE(ReadSettingsFileBytes() == file) << "starting stores nothing";
         EXPECT_TRUE(Shown());
+        EXPECT_EQ(SendMessageW(form_->ToolTip(), TTM_GETTOOLCOUNT, 0, 0), 4) << "the fields and the box have tips";
         EXPECT_EQ(Balloon(), L"你还没有填写上网帐号和密码哦！");
         EXPECT_FALSE(Checked(IDC_AUTOSTART));
         EXPECT_FALSE(Checked(IDC_AUTO_REDIAL));
@@ -70,6 +73,10 @@ TEST_F(Dialer, StoredReDialFlagReDialsEveryIntervalAfterTheStartUpDialWithTheNam
     // Only the start-up dial in the first second; the timer's first tick comes later.
     PumpMessages(1500);
     ASSERT_EQ(record_.Lines(), std::vector<std::wstring>{L"Rasdial \"\" u p"}) << "the entry place stays";
+    EXPECT_EQ(form_->ToolTip(), nullptr) << "no tips for a window never up";
+    Command(IDM_SHOW);
+    EXPECT_EQ(SendMessageW(form_->ToolTip(), TTM_GETTOOLCOUNT, 0, 0), 4) << "made when it is first shown";
+    ShowWindow(hwnd_, SW_MINIMIZE);
     Command(IDM_DISCONNECT);
     const auto lines = record_.WaitForLines(4, 12000);
     ASSERT_GE(lines.size(), 4u) << "a disconnect leaves re-dial on";
