@@ -104,8 +104,6 @@ bool MainWindow::CreateControls() {
     const DWORD button = shown | tab | BS_PUSHBUTTON;
     const DWORD edit = shown | tab | ES_AUTOHSCROLL;
 
-    plat::SetWindowIcons(me, IDI_VORNADEL);
-
     // Tab moves through the children in creation order (and into the frame),
     // so they are created in the form's tab order: dial, banner, disconnect,
     // about, the fields' frame (password, account, name), update, the two boxes.
@@ -158,8 +156,8 @@ bool MainWindow::CreateControls() {
     layout_.SetFont({Control(IDC_CONNECTION_LABEL), Control(IDC_ACCOUNT_LABEL), Control(IDC_PASSWORD_LABEL)}, 105, kLabelFontFace,
                     GB2312_CHARSET);
     ShapeLabels();
-    // The tool tips come when the window is first up and not minimised
-    // (WM_WINDOWPOSCHANGED): a start-up that dials and hides never waits for them.
+    // The window icons and the tool tips come when the window is first up
+    // (WM_WINDOWPOSCHANGED): a start-up that dials and hides does not wait for them.
     return true;
 }
 
@@ -578,6 +576,8 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     switch (msg) {
     case WM_WINDOWPOSCHANGED:
+        if (IsWindowVisible(hwnd()) && !SendMessageW(hwnd(), WM_GETICON, ICON_BIG, 0))
+            plat::SetWindowIcons(hwnd(), IDI_VORNADEL);  // also on the taskbar when minimised
         if (!toolTip_ && IsWindowVisible(hwnd()) && !IsIconic(hwnd())) CreateToolTips();
         break;
     case WM_COMMAND:

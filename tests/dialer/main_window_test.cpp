@@ -42,6 +42,7 @@ TEST_F(Dialer, WithoutAFullAccountTheWindowStaysUpOnlyAManualDialRunsAndTheBoxes
         EXPECT_TRUE(ReadSettingsFileBytes() == file) << "starting stores nothing";
         EXPECT_TRUE(Shown());
         EXPECT_EQ(SendMessageW(form_->ToolTip(), TTM_GETTOOLCOUNT, 0, 0), 4) << "the fields and the box have tips";
+        EXPECT_TRUE(SendMessageW(hwnd_, WM_GETICON, ICON_BIG, 0) && SendMessageW(hwnd_, WM_GETICON, ICON_SMALL, 0));
         EXPECT_EQ(Balloon(), L"你还没有填写上网帐号和密码哦！");
         EXPECT_FALSE(Checked(IDC_AUTOSTART));
         EXPECT_FALSE(Checked(IDC_AUTO_REDIAL));
@@ -76,6 +77,7 @@ TEST_F(Dialer, StoredReDialFlagReDialsEveryIntervalAfterTheStartUpDialWithTheNam
     EXPECT_EQ(form_->ToolTip(), nullptr) << "no tips for a window never up";
     Command(IDM_SHOW);
     EXPECT_EQ(SendMessageW(form_->ToolTip(), TTM_GETTOOLCOUNT, 0, 0), 4) << "made when it is first shown";
+    EXPECT_TRUE(SendMessageW(hwnd_, WM_GETICON, ICON_BIG, 0) && SendMessageW(hwnd_, WM_GETICON, ICON_SMALL, 0));
     ShowWindow(hwnd_, SW_MINIMIZE);
     Command(IDM_DISCONNECT);
     const auto lines = record_.WaitForLines(4, 12000);
