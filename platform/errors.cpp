@@ -21,4 +21,10 @@ std::wstring DecimalText(unsigned long value) {
     return std::wstring(first, digits + 20);
 }
 
+std::wstring HexText(unsigned long value, int digits) {
+    std::wstring text(static_cast<size_t>(digits > 0 ? digits : 0), L'0');
+    for (size_t i = text.size(); i-- > 0; value >>= 4) text[i] = L"0123456789ABCDEF"[value & 0xF];
+    return text;
+}
+
 }  // namespace plat

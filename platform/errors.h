@@ -17,5 +17,7 @@ std::wstring ErrorSuffix(DWORD error);
 // A number in decimal digits, as the user reads it. Not std::to_wstring:
 // that links the whole printf engine into the program (about 28 KB).
 std::wstring DecimalText(unsigned long value);
+// The last DIGITS hexadecimal digits of a number, upper case ("C000A000").
+std::wstring HexText(unsigned long value, int digits);
 
 }  // namespace plat

@@ -50,7 +50,7 @@ long long ParseLength(const std::wstring& text) {
 }
 
 std::wstring TooLargeText() {
-    return L"升级文件过大（超过 " + std::to_wstring(kMaxDownloadBytes >> 20) + L" MB），已放弃下载。";
+    return L"升级文件过大（超过 " + plat::DecimalText(static_cast<unsigned long>(kMaxDownloadBytes >> 20)) + L" MB），已放弃下载。";
 }
 
 std::wstring SignatureRefused(const wchar_t* what, const std::wstring& detail = {}) {
@@ -59,9 +59,7 @@ std::wstring SignatureRefused(const wchar_t* what, const std::wstring& detail = 
 
 // CNG reports NTSTATUS values, which are looked up in hex.
 std::wstring StatusSuffix(DWORD status) {
-    wchar_t text[16];
-    swprintf(text, 16, L"0x%08lX", static_cast<unsigned long>(status));
-    return L"（错误 " + std::wstring(text) + L"）";
+    return L"（错误 0x" + plat::HexText(status, 8) + L"）";
 }
 
 // The time-out of a body that has started: it ends when fewer than
@@ -197,7 +195,7 @@ std::wstring FetchSignature(const std::wstring& url, HANDLE cancel, std::vector<
     const DWORD status = transfer.StatusCode();
     if (status == HTTP_STATUS_NOT_FOUND) return SignatureRefused(kSignatureMissing);
     if (status != HTTP_STATUS_OK)
-        return SignatureRefused(kSignatureNotFetched, L"（HTTP " + std::to_wstring(status) + L"）");
+        return SignatureRefused(kSignatureNotFetched, L"（HTTP " + plat::DecimalText(status) + L"）");
     const std::wstring lengthText = transfer.GetHeader(L"Content-Length");
     const long long length = lengthText.empty() ? -1 : ParseLength(lengthText);
     if (!lengthText.empty() && length < 0) return SignatureRefused(kSignatureNotFetched);

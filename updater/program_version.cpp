@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "platform/errors.h"
+
 namespace updater {
 
 std::optional<uint64_t> ReadFileVersion(const std::wstring& file) {
@@ -21,7 +23,7 @@ std::optional<uint64_t> ReadFileVersion(const std::wstring& file) {
 std::wstring VersionText(uint64_t version) {
     std::wstring text;
     for (int shift = 48; shift >= 0; shift -= 16) {
-        text += std::to_wstring((version >> shift) & 0xFFFF);
+        text += plat::DecimalText(static_cast<unsigned long>((version >> shift) & 0xFFFF));
         if (shift) text += L'.';
     }
     return text;

@@ -91,10 +91,13 @@ TEST(LinkState, UpOnlyForAConnectedEntryOfTheNameInAnyCaseUnknownWhenTheServiceF
     plat::SetRasFunctions(nullptr, nullptr);
 }
 
-TEST(ErrorTexts, NumbersAreWholeDecimalsFromZeroToTheLargestErrorAndNoErrorAddsNothing) {
+TEST(ErrorTexts, NumbersAreWholeDecimalsAndFixedWidthHexAndNoErrorAddsNothing) {
     const std::pair<unsigned long, const wchar_t*> numbers[] = {
         {0, L"0"}, {5, L"5"}, {10, L"10"}, {404, L"404"}, {4294967295UL, L"4294967295"}};
     for (const auto& [value, text] : numbers) EXPECT_EQ(plat::DecimalText(value), text) << value;
     EXPECT_EQ(plat::ErrorSuffix(0), L"");
     EXPECT_EQ(plat::ErrorSuffix(1223), L"（错误 1223）");
+    EXPECT_EQ(plat::HexText(0xC000A000UL, 8), L"C000A000");
+    EXPECT_EQ(plat::HexText(0x1F, 8), L"0000001F");
+    EXPECT_EQ(plat::HexText(0x12345, 4), L"2345") << "the last digits";
 }
