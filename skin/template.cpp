@@ -108,8 +108,23 @@ void BuildSkinTemplate() {
     // The memory DC's initial 1 x 1 bitmap is a stock object: nothing to keep.
     SelectObject(memory.get(), bitmap.get());
     display.reset();
+    // One transfer of the whole table: a call per pixel costs a start-up
+    // that dials and hides several milliseconds.
+    DWORD pixels[kTemplateHeight][kTemplateWidth];
     for (int y = 0; y < kTemplateHeight; ++y)
-        for (int x = 0; x < kTemplateWidth; ++x) SetPixel(memory.get(), x, y, kTemplate[y][x]);
+        for (int x = 0; x < kTemplateWidth; ++x) {
+            const COLORREF c = kTemplate[y][x];
+            pixels[y][x] = static_cast<DWORD>(GetRValue(c)) << 16 | GetGValue(c) << 8 | GetBValue(c);
+        }
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = kTemplateWidth;
+    info.bmiHeader.biHeight = -kTemplateHeight;  // top row first
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    SetDIBitsToDevice(memory.get(), 0, 0, kTemplateWidth, kTemplateHeight, 0, 0, 0, kTemplateHeight, pixels, &info,
+                      DIB_RGB_COLORS);
     e.templateDC = memory.release();
     e.templateBitmap = bitmap.release();
 }
