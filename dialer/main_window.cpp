@@ -383,8 +383,6 @@ std::wstring MainWindow::SaveConnectionFields() {
 }
 
 void MainWindow::OnLoad() {
-    skin::SkinWindow(hwnd());
-
     SetText(IDC_CONNECTION_NAME, ReadIni(kSettingsSection, L"Text1"));
     SetText(IDC_ACCOUNT, ReadIni(kSettingsSection, L"Text2"));
     SetText(IDC_PASSWORD, ReadIni(kSettingsSection, L"Text3"));
@@ -575,6 +573,15 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     switch (msg) {
+    case WM_SHOWWINDOW:
+        // The skin goes on just before the window is first seen, not at
+        // load: a start-up that dials and hides starts its dial without
+        // waiting for the buttons' images.
+        if (wParam && !skinned_) {
+            skinned_ = true;
+            skin::SkinWindow(hwnd());
+        }
+        break;
     case WM_WINDOWPOSCHANGED:
         if (IsWindowVisible(hwnd()) && !SendMessageW(hwnd(), WM_GETICON, ICON_BIG, 0))
             plat::SetWindowIcons(hwnd(), IDI_VORNADEL);  // also on the taskbar when minimised

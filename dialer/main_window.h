@@ -137,6 +137,7 @@ private:
     HWND lastFocus_ = nullptr;
     plat::WindowTimer redialTimer_{kRedialTimerId, kRedialInterval};
     bool unloaded_ = false;
+    bool skinned_ = false;
     UINT taskbarCreatedMessage_ = 0;
     UINT showMainWindowMessage_ = 0;
     DialProcesses dials_;
