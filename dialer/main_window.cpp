@@ -9,6 +9,7 @@
 #include "dialer/autostart.h"
 #include "dialer/settings.h"
 #include "dialer/tray.h"
+#include "platform/common_controls.h"
 #include "platform/controls.h"
 #include "platform/errors.h"
 #include "platform/module_path.h"
@@ -162,8 +163,7 @@ bool MainWindow::CreateControls() {
 }
 
 void MainWindow::CreateToolTips() {
-    INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES};
-    InitCommonControlsEx(&icc);
+    plat::InitCommonControlClasses(ICC_WIN95_CLASSES);
     // Owned by the form: it goes when the form goes.
     toolTip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd(), nullptr,

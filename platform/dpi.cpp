@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/library.h"
+
 namespace plat {
 namespace {
 
@@ -12,9 +14,7 @@ const wchar_t kLayoutProp[] = L"plat.DpiLayout";
 // still start where they are missing.
 template <typename Fn>
 Fn Lookup(const wchar_t* module, const char* name) {
-    HMODULE m = GetModuleHandleW(module);
-    if (!m) return nullptr;
-    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(m, name)));
+    return LibraryFunction<Fn>(GetModuleHandleW(module), name);
 }
 
 // shcore is not loaded by every program; loaded once, kept for the process.
@@ -25,8 +25,7 @@ HMODULE Shcore() {
 
 template <typename Fn>
 Fn LookupShcore(const char* name) {
-    HMODULE m = Shcore();
-    return m ? reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(m, name))) : nullptr;
+    return LibraryFunction<Fn>(Shcore(), name);
 }
 
 int Sane(int dpi) { return dpi > 0 ? dpi : kDesignDpi; }

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "platform/dpi.h"
+#include "platform/library.h"
 #include "platform/units.h"
 #include "platform/window.h"
 
@@ -205,10 +206,8 @@ UniqueBitmap DecodePicture(const void* data, size_t size) {
     UniqueModule ole32(LoadLibraryW(L"ole32.dll"));
     UniqueModule oleaut32(LoadLibraryW(L"oleaut32.dll"));
     if (!ole32 || !oleaut32) return {};
-    auto createStream = reinterpret_cast<CreateStreamFn>(
-        reinterpret_cast<void (*)()>(GetProcAddress(ole32.get(), "CreateStreamOnHGlobal")));
-    auto loadPicture = reinterpret_cast<LoadPictureFn>(
-        reinterpret_cast<void (*)()>(GetProcAddress(oleaut32.get(), "OleLoadPicture")));
+    auto createStream = LibraryFunction<CreateStreamFn>(ole32.get(), "CreateStreamOnHGlobal");
+    auto loadPicture = LibraryFunction<LoadPictureFn>(oleaut32.get(), "OleLoadPicture");
     if (!createStream || !loadPicture) return {};
 
     ComRef<IStream> stream;

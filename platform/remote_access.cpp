@@ -7,6 +7,8 @@
 
 #include <vector>
 
+#include "platform/library.h"
+
 namespace plat {
 
 namespace {
@@ -19,11 +21,6 @@ struct RasApi {
     GetConnectStatusFn getConnectStatus = nullptr;
 };
 RasApi g_replaced;
-
-template <typename Fn>
-Fn Export(HMODULE module, const char* name) {
-    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
-}
 
 // Loaded by its full path in the system folder, so that a file of that name
 // planted beside the program or in the current folder is never run. Kept
@@ -38,8 +35,8 @@ const RasApi& Api() {
         HMODULE module = LoadLibraryExW((std::wstring(folder, n) + L"\\rasapi32.dll").c_str(), nullptr,
                                         LOAD_WITH_ALTERED_SEARCH_PATH);
         if (!module) return a;
-        a.enumConnections = Export<EnumConnectionsFn>(module, "RasEnumConnectionsW");
-        a.getConnectStatus = Export<GetConnectStatusFn>(module, "RasGetConnectStatusW");
+        a.enumConnections = LibraryFunction<EnumConnectionsFn>(module, "RasEnumConnectionsW");
+        a.getConnectStatus = LibraryFunction<GetConnectStatusFn>(module, "RasGetConnectStatusW");
         return a;
     }();
     return api;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "platform/common_controls.h"
 #include "platform/handles.h"
 #include "platform/system_settings.h"
 #include "skin/gdi_objects.h"
@@ -238,7 +239,7 @@ void TrackMouseLeave(HWND hwnd) {
     if (Engine().user32Tracking)
         TrackMouseEvent(&track);
     else
-        _TrackMouseEvent(&track);
+        plat::TrackMouseEventOfCommonControls(&track);
 }
 
 LRESULT CALLBACK FlatBorderProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {

@@ -3,6 +3,7 @@
 
 #include <commctrl.h>
 
+#include "platform/common_controls.h"
 #include "platform/controls.h"
 #include "platform/dpi.h"
 #include "platform/errors.h"
@@ -61,8 +62,7 @@ std::wstring DownloadWindow::FileNameOfUrl(const std::wstring& url) {
 }
 
 DownloadWindow* DownloadWindow::Create(const DownloadOptions& options) {
-    INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_PROGRESS_CLASS};
-    InitCommonControlsEx(&icc);
+    plat::InitCommonControlClasses(ICC_PROGRESS_CLASS);
 
     // Centred on the screen, laid out at the DPI of the monitor there.
     const int screenW = GetSystemMetrics(SM_CXSCREEN), screenH = GetSystemMetrics(SM_CYSCREEN);
